@@ -1,0 +1,34 @@
+#include "platform/errors.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(JoinErrorMessages, SeparatorRules) {
+    struct Row { const char* first; const char* second; const char* joined; };
+    const Row rows[] = {
+        {"cannot open (x)", "detail", "cannot open (x). detail"},
+        {"cannot open:", "detail", "cannot open: detail"},
+        {"done.", "  detail \n", "done. detail"},
+        {"why?", "detail", "why? detail"},
+        {"  lead kept  \t", "detail", "  lead kept. detail"},
+        {" \t ", "detail", "detail"},
+        {"", "detail", "detail"},
+        {"first", "   ", "first"},
+        {"first.", "", "first."},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.joined, joinErrorMessages(row.first, row.second)) << row.first;
+}
+
+TEST(MdsError, CarriesRaiseLocationAndIsCatchableAsItsBase) {
+    const SourceLocation where{"C:\\src\\platform/Locales.cpp", "Locale::fromLangId", 255};
+    try {
+        throw MdsError<std::runtime_error>(std::runtime_error("unsupported locale langId: 1036"), where);
+    } catch (const std::exception& e) {
+        EXPECT_STREQ("Locales.cpp(255) at Locale::fromLangId(): unsupported locale langId: 1036", e.what());
+    }
+    EXPECT_THROW(throw MdsError<std::length_error>(std::length_error("small"), where), std::logic_error);
+    EXPECT_THROW(throw MdsError<std::invalid_argument>(std::invalid_argument("bad"), where), std::invalid_argument);
+}
+
+}  // namespace
