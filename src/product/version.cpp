@@ -1,0 +1,64 @@
+#include "product/version.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "platform/tstrings.h"
+
+namespace VersionDetails {
+
+const char* const Parser::name = "VersionDetails::Parser";
+
+int parseComponent(const std::string& token) {
+    // Digits only: strtol would let a sign, blanks or a trailing letter through.
+    int64_t value = 0;
+    bool valid = !token.empty();
+    for (const char c : token) {
+        if (c < '0' || c > '9') {
+            valid = false;
+            break;
+        }
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<int32_t>::max()) {
+            valid = false;
+            break;
+        }
+    }
+    if (!valid) {
+        throw MdsError<std::runtime_error>(
+            std::runtime_error("Failed to recognize version component in [" + token + "]"),
+            LAUNCHER_HERE("VersionDetails::parseComponent"));
+    }
+    return static_cast<int>(value);
+}
+
+size_t Parser::operator()(const std::string& str, size_t* count, int* out) const {
+    if (*count < 1) {
+        throw MdsError<std::length_error>(std::length_error("Destination buffer can't be empty"),
+                                          LAUNCHER_HERE("VersionDetails::Parser::operator ()"));
+    }
+    std::vector<std::string> pieces;
+    tstrings::split(str, ".", pieces);
+    const size_t taken = std::min(*count, pieces.size());
+
+    size_t stored = 0;
+    size_t consumed = 0;
+    for (size_t i = 0; i < taken; ++i) {
+        int value = 0;
+        try {
+            value = parseComponent(pieces[i]);
+        } catch (const std::exception&) {
+            break;  // the unparsed remainder is reported through the result
+        }
+        out[stored++] = value;
+        consumed += pieces[i].size();
+        // The separator after a stored piece counts as consumed, unless no further piece was taken.
+        if (i + 1 < taken) ++consumed;
+    }
+    *count = stored;
+    return str.size() - consumed;
+}
+
+}  // namespace VersionDetails
