@@ -1,0 +1,65 @@
+// Conversions between UTF-16 (wide system calls), UTF-8 (settings text) and the process code page
+// (paths, registry names, messages).
+#include <climits>
+
+#include "platform/errors.h"
+#include "platform/tstrings.h"
+#include "platform/win32.h"
+
+namespace tstrings {
+
+namespace {
+
+[[noreturn]] void conversionFailed(const char* function, int line, const char* what) {
+    throw MdsError<std::runtime_error>(std::runtime_error(what), SourceLocation{__FILE__, function, line});
+}
+
+// The conversion functions count in int; a longer text is refused rather than cut.
+int checkedLength(size_t size, const char* function, int line, const char* what) {
+    if (size > static_cast<size_t>(INT_MAX)) conversionFailed(function, line, what);
+    return static_cast<int>(size);
+}
+
+}  // namespace
+
+std::string toUtf8(const std::wstring& text) {
+    static const char kWhat[] = "Unexpected reply from WideCharToMultiByte()";
+    if (text.empty()) return std::string();
+    const int inLength = checkedLength(text.size(), "tstrings::toUtf8", 236, kWhat);
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
+    if (needed < 0) conversionFailed("tstrings::toUtf8", 236, kWhat);
+    if (needed == 0) return std::string();
+    std::string out(static_cast<size_t>(needed), '\0');
+    const int converted = WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, &out[0], needed, nullptr, nullptr);
+    if (converted != needed) conversionFailed("tstrings::toUtf8", 252, kWhat);
+    return out;
+}
+
+std::wstring toUtf16(const std::string& utf8) {
+    static const char kWhat[] = "Unexpected reply from MultiByteToWideChar()";
+    if (utf8.empty()) return std::wstring();
+    const int inLength = checkedLength(utf8.size(), "tstrings::toUtf16", 272, kWhat);
+    // Text that is not UTF-8 answers 0 here and comes back empty, without error.
+    const int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), inLength, nullptr, 0);
+    if (needed < 0) conversionFailed("tstrings::toUtf16", 272, kWhat);
+    if (needed == 0) return std::wstring();
+    std::wstring out(static_cast<size_t>(needed), L'\0');
+    const int converted = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), inLength, &out[0], needed);
+    if (converted != needed) conversionFailed("tstrings::toUtf16", 286, kWhat);
+    return out;
+}
+
+std::string toMultiByte(const std::wstring& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
+    const int inLength = static_cast<int>(text.size());
+    const int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return std::string();
+    std::string out(static_cast<size_t>(needed), '\0');
+    const int converted = WideCharToMultiByte(CP_ACP, 0, text.data(), inLength, &out[0], needed, nullptr, nullptr);
+    out.resize(converted > 0 ? static_cast<size_t>(converted) : 0);
+    return out;
+}
+
+std::string utf8ToMultiByte(const std::string& utf8) { return toMultiByte(toUtf16(utf8)); }
+
+}  // namespace tstrings
