@@ -1,5 +1,6 @@
 #include "platform/errors.h"
 
+#include "platform/logger.h"
 #include "platform/tstrings.h"
 
 std::string composeLocatedMessage(const SourceLocation& where, const char* what) {
@@ -30,3 +31,13 @@ std::string joinErrorMessages(const std::string& first, const std::string& secon
     }
     return result;
 }
+
+void reportError(const SourceLocation& where, const std::string& message) {
+    globalLogger.log(ERROR, where.file, static_cast<uint32_t>(where.line), where.function, message);
+}
+
+void reportException(const std::exception& e, const SourceLocation& where) {
+    reportError(where, std::string("Exception with message '") + e.what() + "' caught");
+}
+
+void reportUnknownException(const SourceLocation& where) { reportError(where, "Unknown exception caught"); }

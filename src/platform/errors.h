@@ -1,5 +1,6 @@
 #pragma once
 // Located exceptions: every exception the platform layer raises says where it was raised.
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -39,3 +40,12 @@ template <class Base, class... Args>
 // Joins a caller's message and a detail text: ". " between them, or a single blank when the
 // first already ends in punctuation; no separator when either side is empty.
 std::string joinErrorMessages(const std::string& first, const std::string& second);
+
+// Catch-site reporting: one ERROR line attributed to the catch site (the raise site, if any, is
+// inside the message of an MdsError). Written without the threshold test; never throws for a
+// failure to write.
+void reportError(const SourceLocation& where, const std::string& message);
+// "Exception with message '<what()>' caught"
+void reportException(const std::exception& e, const SourceLocation& where);
+// "Unknown exception caught"
+void reportUnknownException(const SourceLocation& where);

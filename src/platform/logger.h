@@ -9,6 +9,20 @@
 #undef ERROR  // wingdi.h's ERROR would shadow our level name
 #endif
 
+// Static construction order of the process-wide objects across units: the operating-system
+// version first, then the log sink (file name, logger, program name), then everything else, so
+// that any later static object can log.
+#if defined(__GNUC__) && defined(_WIN32)
+#define LAUNCHER_INIT_PRIORITY(n) __attribute__((init_priority(n)))
+#else
+#define LAUNCHER_INIT_PRIORITY(n)
+#endif
+#define LAUNCHER_INIT_OS_VERSION 1000
+#define LAUNCHER_INIT_LOG_FILE_NAME 1010
+#define LAUNCHER_INIT_LOGGER 1011
+#define LAUNCHER_INIT_PROCESS_NAME 1012
+#define LAUNCHER_INIT_LOGGER_READY 1013
+
 enum LogLevel : int32_t { TRACE = 0, INFO = 1, WARNING = 2, ERROR = 3 };
 
 // "TRACE", "INFO", "WARNING", "ERROR", or "UNKNOWN" for any other value.
@@ -37,7 +51,8 @@ public:
     std::string path;           // empty: nothing is written
 };
 
-// The process-wide sink: <temp folder>\musched.log.
+// The process-wide sink: <temp folder>\musched.log. Calls made before it is built (or after it is
+// destroyed) write nothing.
 extern Logger globalLogger;
 extern const std::string logFileName;
 extern std::string processName;

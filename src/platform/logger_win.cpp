@@ -27,12 +27,34 @@ std::string buildProcessName() {
 
 }  // namespace
 
-// Construction order matters and is the order of definition within this unit.
-const std::string logFileName = "musched.log";
-Logger globalLogger(joinPath(SysInfo::getTempDir(), logFileName));
-std::string processName = buildProcessName();
+namespace {
+
+// Constant-initialised, so readable before any constructor ran: a log call from static
+// construction that precedes the sink (version detection) is dropped instead of touching
+// unconstructed strings.
+bool globalLoggerReady = false;
+
+struct GlobalLoggerReady {
+    GlobalLoggerReady() { globalLoggerReady = true; }
+    ~GlobalLoggerReady() { globalLoggerReady = false; }
+};
+
+// Without a temporary folder there is no log: a bare file name would land in whatever the current
+// folder happens to be.
+std::string globalLogPath(const std::string& fileName) {
+    const std::string folder = SysInfo::getTempDir();
+    return folder.empty() ? std::string() : joinPath(folder, fileName);
+}
+
+}  // namespace
+
+const std::string logFileName LAUNCHER_INIT_PRIORITY(LAUNCHER_INIT_LOG_FILE_NAME) = "musched.log";
+Logger globalLogger LAUNCHER_INIT_PRIORITY(LAUNCHER_INIT_LOGGER)(globalLogPath(logFileName));
+std::string processName LAUNCHER_INIT_PRIORITY(LAUNCHER_INIT_PROCESS_NAME) = buildProcessName();
+static GlobalLoggerReady globalLoggerReadyMark LAUNCHER_INIT_PRIORITY(LAUNCHER_INIT_LOGGER_READY);
 
 void Logger::log(int32_t level, const char* file, uint32_t line, const char* function, const std::string& message) {
+    if (this == &globalLogger && !globalLoggerReady) return;
     if (path.empty()) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
