@@ -91,7 +91,8 @@ FileName FileName::canonicalize() const {
     parts.insert(parts.end(), c.parts.begin(), c.parts.end());
     for (auto it = std::find(parts.begin(), parts.end(), ".."); it != parts.end();
          it = std::find(parts.begin(), parts.end(), "..")) {
-        if (it == parts.begin()) throw Exception(status::FileNameInvalid, "\"..\" above the root of " + utf8Text);
+        // parts[0] is always the drive: ".." never climbs above it.
+        if (it - parts.begin() <= 1) throw Exception(status::FileNameInvalid, "\"..\" above the root of " + utf8Text);
         it = parts.erase(it - 1, it + 1);
     }
     if (parts.empty()) throw Exception(status::FileNameInvalid, "no component in " + utf8Text);
