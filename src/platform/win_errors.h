@@ -30,6 +30,9 @@ std::string describeSystemError(DWORD code, HMODULE module = nullptr);
 // The system's text for code in UTF-8, on one line, without trailing blanks and full stops;
 // "No description available" when the system has none. A module adds its message table to the search.
 std::string systemErrorText(DWORD code, HMODULE module = nullptr);
+// The clean-up of a system text: control characters become blanks, then trailing blanks and full
+// stops go (the first character always stays).
+std::wstring tidySystemText(std::wstring text);
 // "COM error 0x<hr, 8 upper-case digits> (<text>)", the text being that of the Windows code inside a
 // facility-Win32 result, else of hr itself.
 std::string describeComError(HRESULT hr);

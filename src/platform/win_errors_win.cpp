@@ -34,15 +34,17 @@ std::string systemErrorText(DWORD code, HMODULE module) {
     unique_hlocal owner(raw);
     if (length == 0 || raw == nullptr) return "No description available";
 
-    std::wstring text(raw, length);
+    return tstrings::toUtf8(tidySystemText(std::wstring(raw, length)));
+}
+
+std::wstring tidySystemText(std::wstring text) {
     for (wchar_t& c : text) {
         if (c < L' ') c = L' ';
     }
-    // Trailing blanks and full stops go; the first character always stays.
     size_t end = text.size();
     while (end > 1 && (text[end - 1] <= L' ' || text[end - 1] == L'.')) --end;
     text.resize(end);
-    return tstrings::toUtf8(text);
+    return text;
 }
 
 std::string describeSystemError(DWORD code, HMODULE module) {

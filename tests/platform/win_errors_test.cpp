@@ -1,0 +1,138 @@
+// System error texts, SysError composition and the logging handle closers.
+#include <gtest/gtest.h>
+
+#include "platform/handles.h"
+#include "platform/tstrings.h"
+#include "platform/win_errors.h"
+#include "win_test_support.h"
+
+namespace {
+
+// A customer-defined code: the system has no text for it.
+constexpr DWORD kNoTextCode = 0x2000ABCD;
+
+TEST(SystemErrorText, TidiesControlCharactersAndTrailingStops) {
+    struct Row { const wchar_t* raw; const wchar_t* tidy; };
+    const Row rows[] = {
+        {L"Access is denied.\r\n", L"Access is denied"},
+        {L"First line.\r\nSecond line.\r\n", L"First line.  Second line"},
+        {L"Tabs\there. . .  ", L"Tabs here"},
+        {L"...", L"."},  // the first character always stays
+        {L"\r\n", L" "},
+        {L"", L""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(std::wstring(row.tidy), tidySystemText(row.raw)) << tstrings::toUtf8(row.raw);
+}
+
+TEST(SystemErrorText, SystemTextsAndTheirDescriptions) {
+    const std::string denied = systemErrorText(ERROR_ACCESS_DENIED);
+    ASSERT_FALSE(denied.empty());
+    EXPECT_NE("No description available", denied);
+    EXPECT_EQ(std::string::npos, denied.find_first_of("\r\n\t"));
+    EXPECT_NE('.', denied.back());
+    EXPECT_NE(' ', denied.back());
+
+    EXPECT_EQ("No description available", systemErrorText(kNoTextCode));
+    EXPECT_EQ("system error 536914893 (No description available)", describeSystemError(kNoTextCode));
+    EXPECT_EQ("system error 5 (" + denied + ")", describeSystemError(ERROR_ACCESS_DENIED));
+    // A module without a message table still finds the system's texts.
+    EXPECT_EQ(denied, systemErrorText(ERROR_ACCESS_DENIED, GetModuleHandleA(nullptr)));
+
+    // Facility Win32 describes the Windows code inside; any other facility the result itself.
+    EXPECT_EQ("COM error 0x80070005 (" + denied + ")", describeComError(static_cast<HRESULT>(0x80070005)));
+    EXPECT_EQ("COM error 0x8004100E (" + systemErrorText(0x8004100E) + ")",
+              describeComError(static_cast<HRESULT>(0x8004100E)));
+    EXPECT_EQ("COM error 0xA007ABCD (No description available)", describeComError(static_cast<HRESULT>(0xA007ABCD)))
+        << "only facility bits 0x1FFF0000 decide";
+}
+
+TEST(SysError, MessageLayout) {
+    const std::string noText = "(system error 536914893 (No description available))";
+    struct Row { const char* message; const char* description; const void* function; std::string what; };
+    const void* findResource = reinterpret_cast<const void*>(&FindResourceA);
+    const Row rows[] = {
+        {"cannot find resource (101, MAKO_INSTALLER)", "System error", findResource,
+         "cannot find resource (101, MAKO_INSTALLER). System error [536914893]" + noText},
+        {"open:", "System error", findResource, "open: System error [536914893]" + noText},
+        {" \t ", "System error", findResource, "System error [536914893]" + noText},
+        {"no address", "System error", nullptr, "no address. System error [536914893]"},
+        {"no description.", nullptr, nullptr, "no description. Some error [536914893]"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.what, SysError(row.message, kNoTextCode, row.description, row.function).what()) << row.message;
+    }
+    const std::string denied = SysError("x", ERROR_ACCESS_DENIED, "System error", &FindResourceA).what();
+    EXPECT_EQ("x. System error [5](system error 5 (" + systemErrorText(ERROR_ACCESS_DENIED) + "))", denied);
+}
+
+TEST(SysError, UnknownAddressCostsOneWarningLine) {
+    const std::string path = wintest::scratchFile("module");
+    {
+        wintest::GlobalLogRedirect redirect(path);
+        const void* nowhere = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x10));
+        EXPECT_EQ("x. System error [536914893](system error 536914893 (No description available))",
+                  std::string(SysError("x", kNoTextCode, "System error", nowhere).what()));
+    }
+    const std::string text = wintest::readFile(path);
+    EXPECT_NE(std::string::npos, text.find(", WinErrorHandling:26 (makeMessage)]\r\n\tWARNING: GetModuleHandleEx() failed for " +
+                                           pointerText(reinterpret_cast<const void*>(0x10)) + " address.\r\n"))
+        << text;
+    EXPECT_EQ(sizeof(void*) * 2, pointerText(nullptr).size());
+    EXPECT_EQ(std::string(sizeof(void*) * 2 - 4, '0') + "ABCD", pointerText(reinterpret_cast<const void*>(0xABCD)));
+    DeleteFileA(path.c_str());
+}
+
+TEST(SysError, LocatedSysErrorIsCaughtAsItsBases) {
+    auto raise = [] {
+        throw MdsError<SysError>(SysError("LoadLibraryW(x.dll) failed", kNoTextCode, "System error", nullptr),
+                                 SourceLocation{"C:\\src\\platform\\dll.cpp", "Dll::Dll", 17});
+    };
+    const std::string expected = "dll.cpp(17) at Dll::Dll(): LoadLibraryW(x.dll) failed. System error [536914893]";
+    try {
+        raise();
+    } catch (const SysError& e) {
+        EXPECT_EQ(expected, e.what());
+    }
+    try {
+        raise();
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(expected, e.what());
+    }
+}
+
+TEST(CloseHandles, IgnoreNoneAndLogFailures) {
+    const std::string path = wintest::scratchFile("close");
+    {
+        wintest::GlobalLogRedirect redirect(path);
+        SetLastError(1234);
+        closeHANDLE(nullptr);
+        closeHANDLE(INVALID_HANDLE_VALUE);  // also the current process's pseudo handle: never closed
+        closeRegHandle(nullptr);
+        EXPECT_EQ(1234u, GetLastError()) << "no system call for null or invalid handles";
+
+        closeHANDLE(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x1234560)));
+        closeRegHandle(reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234564)));
+
+        unique_handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        EXPECT_TRUE(event);
+        unique_handle moved(std::move(event));
+        EXPECT_FALSE(event);
+        moved.reset();  // closes once, quietly
+        unique_hkey key;
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, key.put()));
+        EXPECT_TRUE(key);
+    }
+    const std::string text = wintest::readFile(path);
+    const std::string handle = pointerText(reinterpret_cast<const void*>(0x1234560));
+    const std::string hkey = pointerText(reinterpret_cast<const void*>(0x1234564));
+    EXPECT_NE(std::string::npos, text.find(", WinAutoHandle:19 (closeHANDLE)]\r\n\tERROR: CloseHandle(" + handle +
+                                           ") failed with " + describeSystemError(ERROR_INVALID_HANDLE) + "\r\n"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find(", WinAutoHandle:40 (closeRegHandle)]\r\n\tERROR: RegCloseKey(" + hkey +
+                                           ") failed with " + describeSystemError(ERROR_INVALID_HANDLE) + "\r\n"))
+        << text;
+    EXPECT_EQ(2u, std::count(text.begin(), text.end(), '\t')) << "exactly the two failures are logged";
+    DeleteFileA(path.c_str());
+}
+
+}  // namespace
