@@ -1,0 +1,190 @@
+#include "platform/executor.h"
+
+#include <vector>
+
+#include "platform/logger.h"
+#include "platform/tstrings.h"
+#include "platform/win_errors.h"
+
+namespace {
+
+// The unit name that the executor's log lines carry.
+const char kUnit[] = "Executor";
+
+void logAt(int32_t level, uint32_t line, const char* function, const std::string& message) {
+    globalLogger.log(level, kUnit, line, function, message);
+}
+
+std::string failedWith(const char* what, DWORD code) {
+    return tstrings::format("%s failed with %s", what, describeSystemError(code).c_str());
+}
+
+}  // namespace
+
+Executor::Executor(const std::string& path) : applicationPath(tstrings::trim(path)) {
+    if (applicationPath.empty()) {
+        if (logEnabled(ERROR)) logAt(ERROR, 31, "Executor::Executor", "Executor: applicationPath is empty");
+        throw ExecutorError("applicationPath is empty");
+    }
+    if (applicationPath.size() >= 2 && applicationPath.front() == '"' && applicationPath.back() == '"')
+        applicationPath = applicationPath.substr(1, applicationPath.size() - 2);
+    commandLine = "\"" + applicationPath + "\"";
+}
+
+void Executor::setArguments(const std::string& text) {
+    arguments = tstrings::trim(text);
+    if (arguments.empty()) return;
+    const std::string quoted = "\"" + applicationPath + "\"";
+    const size_t at = arguments.find(applicationPath);
+    if (at == 0) {
+        commandLine = quoted + arguments.substr(applicationPath.size());
+    } else if (at == 1 && arguments[0] == '"') {
+        commandLine = arguments;
+    } else {
+        commandLine = quoted + " " + arguments;
+    }
+}
+
+uint32_t Executor::exec() {
+    started = startExecution();
+    if (!started) {
+        const DWORD error = GetLastError();
+        if (logEnabled(ERROR)) logAt(ERROR, 114, "Executor::exec", failedWith("Executor.exec(): CreateProcess", error));
+        return error;
+    }
+    return finishExecution();
+}
+
+bool Executor::startExecution() {
+    if (logEnabled(INFO)) logAt(INFO, 147, "Executor::startExecution", "Executor.exec(): " + commandLine);
+    startupInfo = STARTUPINFOA{};
+    startupInfo.cb = sizeof(startupInfo);
+    process.reset();
+    if (windowMode == 1) {
+        startupInfo.dwFlags |= STARTF_USESHOWWINDOW;
+        startupInfo.wShowWindow = SW_HIDE;
+        creationFlags = CREATE_NO_WINDOW;
+    }
+    if (redirectOutput) createPipe();
+
+    // CreateProcessA may write into the command line.
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+    const BOOL ok = CreateProcessA(applicationPath.c_str(), writable.data(), processAttributes, threadAttributes,
+                                   inheritHandles, creationFlags, environment, currentDirectory, &startupInfo,
+                                   process.put());
+    const DWORD error = GetLastError();
+    if (!ok) process.reset();  // nothing to close, but keep the last error for exec()
+    SetLastError(error);
+    return ok != FALSE;
+}
+
+bool Executor::createPipe() {
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof(attributes);
+    attributes.bInheritHandle = TRUE;
+    if (!CreatePipe(pipeRead.put(), pipeWrite.put(), &attributes, 0)) {
+        if (logEnabled(INFO)) logAt(INFO, 238, "Executor::createPipe", "Create pipe FAILURE");
+        return false;
+    }
+    startupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    startupInfo.hStdOutput = pipeWrite.get();
+    startupInfo.hStdError = pipeWrite.get();
+    SetHandleInformation(pipeRead.get(), HANDLE_FLAG_INHERIT, 0);
+    inheritHandles = TRUE;
+    if (logEnabled(INFO)) logAt(INFO, 235, "Executor::createPipe", "Create pipe SUCCESS");
+    return true;
+}
+
+uint32_t Executor::finishExecution() {
+    const char* const function = "Executor::finishExecution";
+    const HANDLE child = process.process();
+    if (child == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (logEnabled(ERROR)) logAt(ERROR, 173, function, failedWith("Executor.finishExecution()", error));
+        return error;
+    }
+    DWORD result = 0;
+    if (waitForFinish || useMessageLoop) {
+        DWORD wait = WAIT_OBJECT_0;
+        if (waitForFinish) {
+            wait = WaitForSingleObject(child, timeoutMs);
+            if (logEnabled(INFO))
+                logAt(INFO, 181, function,
+                      "Executor.finishExecution(): WaitForSingleObject exited with code " + tstrings::toString(uint32_t(wait)));
+        } else {
+            // A failed message-loop wait falls through to the exit code, which then reads STILL_ACTIVE.
+            waitWithMessageLoop(child);
+        }
+        if (wait == WAIT_TIMEOUT) {
+            if (logEnabled(INFO))
+                logAt(INFO, 187, function, "Executor.finishExecution(): The timeout is elapsed. Terminating Process.");
+            TerminateProcess(child, 1);
+            result = WAIT_TIMEOUT;
+        } else {
+            if (!GetExitCodeProcess(child, &result)) {
+                result = GetLastError();
+                if (logEnabled(ERROR))
+                    logAt(ERROR, 192, function, failedWith("Executor.finishExecution(): GetExitCodeProcess()", result));
+            }
+            if (logEnabled(INFO))
+                logAt(INFO, 195, function, "Executor.finishExecution(): ExitCode = " + tstrings::toString(uint32_t(result)));
+            if (result != 0 && logEnabled(ERROR))
+                logAt(ERROR, 198, function, failedWith("Executor.finishExecution(): Process execution ", GetLastError()));
+        }
+    }
+    process.reset();
+    return result;
+}
+
+bool waitWithMessageLoop(HANDLE handle) {
+    for (;;) {
+        const DWORD wait = MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (wait == WAIT_OBJECT_0) return true;
+        if (wait != WAIT_OBJECT_0 + 1) return false;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            const bool unicode = message.hwnd && IsWindowUnicode(message.hwnd);
+            const BOOL got = unicode ? GetMessageW(&message, nullptr, 0, 0) : GetMessageA(&message, nullptr, 0, 0);
+            if (got > 0) {
+                TranslateMessage(&message);
+                if (unicode)
+                    DispatchMessageW(&message);
+                else
+                    DispatchMessageA(&message);
+            }
+            if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return true;
+        }
+    }
+}
+
+uint32_t Executor::ExecProcessWaitForFinish(const std::string& program, const std::string& arguments,
+                                            int32_t windowMode) {
+    try {
+        Executor executor(program);
+        executor.setArguments(arguments);
+        executor.setWindowMode(windowMode);
+        executor.setWaitForFinish(INFINITE);
+        return executor.exec();
+    } catch (const ExecutorError& e) {
+        if (logEnabled(ERROR))
+            logAt(ERROR, 305, "Executor::ExecProcessWaitForFinish",
+                  std::string("ExecutorError in Executor::ExecProcessWaitForFinish ") + e.what());
+        return ERROR_FUNCTION_FAILED;
+    }
+}
+
+uint32_t Executor::ExecProcessWithAtlMessageLoop(const std::string& program, const std::string& arguments) {
+    try {
+        Executor executor(program);
+        executor.setArguments(arguments);
+        executor.setWindowMode(0);
+        executor.setUseMessageLoop();
+        return executor.exec();
+    } catch (const ExecutorError& e) {
+        if (logEnabled(ERROR))
+            logAt(ERROR, 356, "Executor::ExecProcessWithAtlMessageLoop",
+                  std::string("ExecutorError in Executor::ExecProcessWithAtlMessageLoop ") + e.what());
+        return ERROR_FUNCTION_FAILED;
+    }
+}
