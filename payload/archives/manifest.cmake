@@ -1,0 +1,10 @@
+# Writes "<file name> <size>" for each of FILES into OUTPUT: what a complete copy must measure.
+# Usage: cmake -DOUTPUT=<file> -DFILES=<a,b,...> -P manifest.cmake (commas: a list would split in the shell)
+string(REPLACE "," ";" FILES "${FILES}")
+set(text "")
+foreach(path IN LISTS FILES)
+  file(SIZE ${path} size)
+  get_filename_component(name ${path} NAME)
+  string(APPEND text "${name} ${size}\n")
+endforeach()
+file(WRITE ${OUTPUT} "${text}")

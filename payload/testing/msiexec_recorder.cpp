@@ -1,0 +1,236 @@
+// Recording stand-in for msiexec.exe, for the launcher's end-to-end tests. Built as msiexec.exe in a
+// folder of its own; a test points the registry value InstallerLocation
+// (HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer) at that folder, so the launcher starts
+// this program instead of the system's installer.
+//
+// For an install call (/i <package>) it first waits for the launcher's event
+// "HaldenForgeCabExtractWaitEvent" (bounded) and checks that the archives listed in the manifest sit
+// complete beside the package: this is what the real package relies on. Then it forwards the same
+// arguments to the real msiexec.exe and returns its exit code. Every call appends a block to the
+// record file:
+//
+//   command: <its own full command line>
+//   package: <package path>                      install calls only
+//   event: signalled | absent | timed out after <n> ms
+//   archives: complete | <name> missing; <name> has <n> bytes, expected <m>; ...
+//   install-status: reinstall                     when it left the reinstall request
+//   result: <exit code, signed decimal>
+//   <empty line>
+//
+// Environment:
+//   MAKO_TEST_RECORD           record file; default %TEMP%\msiexec-calls.txt
+//   MAKO_TEST_ARCHIVES         manifest of "<file name> <size>" lines; default archives.txt beside this program
+//   MAKO_TEST_EVENT_WAIT_MS    limit of the event wait; default 60000
+//   MAKO_TEST_MSIEXEC_RESULT   return this code instead of forwarding (e.g. 1603, 3010)
+//   MAKO_TEST_REINSTALL        "once": write "reinstall" into HKLM\Software\Velmora InstallStatus after the
+//                              first install call of the record file; "always": after every install call
+//   MAKO_TEST_REAL_MSIEXEC     the program to forward to; default <system folder>\msiexec.exe
+// The registry view is this program's own, which is the launcher's when both come from one build.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string toUtf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring toUtf16(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
+    return out;
+}
+
+std::wstring environment(const wchar_t* name) {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    return length > 0 && length < buffer.size() ? std::wstring(buffer.data(), length) : std::wstring();
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
+std::wstring ownPath() {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    return std::wstring(buffer.data(), length);
+}
+
+std::wstring recordPath() {
+    std::wstring path = environment(L"MAKO_TEST_RECORD");
+    if (!path.empty()) return path;
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp, length) + L"msiexec-calls.txt";
+}
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void appendFile(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The package of an install call: the argument after /i (or -i, /package).
+std::wstring packageArgument(const wchar_t* commandLine) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
+    std::wstring package;
+    for (int i = 1; argv && i + 1 < argc; ++i) {
+        if (!lstrcmpiW(argv[i], L"/i") || !lstrcmpiW(argv[i], L"-i") || !lstrcmpiW(argv[i], L"/package")) {
+            package = argv[i + 1];
+            break;
+        }
+    }
+    LocalFree(argv);
+    return package;
+}
+
+std::string waitForEvent() {
+    const std::wstring limitText = environment(L"MAKO_TEST_EVENT_WAIT_MS");
+    const DWORD limit = limitText.empty() ? 60000 : static_cast<DWORD>(wcstoul(limitText.c_str(), nullptr, 10));
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
+    if (!event) return "absent";
+    const DWORD wait = WaitForSingleObject(event, limit);
+    CloseHandle(event);
+    if (wait == WAIT_OBJECT_0) return "signalled";
+    return "timed out after " + std::to_string(limit) + " ms";
+}
+
+std::string checkArchives(const std::wstring& folder) {
+    std::wstring manifest = environment(L"MAKO_TEST_ARCHIVES");
+    if (manifest.empty()) manifest = folderOf(ownPath()) + L"\\archives.txt";
+    std::istringstream lines(readFile(manifest));
+    std::string name, problems;
+    unsigned long long expected = 0;
+    int listed = 0;
+    while (lines >> name >> expected) {
+        ++listed;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        const std::wstring path = folder + L"\\" + toUtf16(name);
+        std::string problem;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+            problem = name + " missing";
+        } else {
+            const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            if (size != expected)
+                problem = name + " has " + std::to_string(size) + " bytes, expected " + std::to_string(expected);
+        }
+        if (!problem.empty()) problems += (problems.empty() ? "" : "; ") + problem;
+    }
+    if (listed == 0) return "no manifest at " + toUtf8(manifest);
+    return problems.empty() ? "complete" : problems;
+}
+
+bool leaveReinstallRequest() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmora", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const wchar_t value[] = L"reinstall";
+    const LONG status = RegSetValueExW(key, L"InstallStatus", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                       sizeof(value));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+// The raw text after the program name, so that the real installer sees exactly our arguments.
+std::wstring argumentsOf(const wchar_t* commandLine) {
+    const wchar_t* p = commandLine;
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p) ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    return p;
+}
+
+DWORD forward(const wchar_t* commandLine, std::string& note) {
+    std::wstring real = environment(L"MAKO_TEST_REAL_MSIEXEC");
+    if (real.empty()) {
+        wchar_t system[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+        real = std::wstring(system, length) + L"\\msiexec.exe";
+    }
+    std::wstring command = L"\"" + real + L"\"" + argumentsOf(commandLine);
+    std::vector<wchar_t> writable(command.begin(), command.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(real.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        const DWORD error = GetLastError();
+        note = "forward failed with system error " + std::to_string(error) + "\n";
+        return error;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+size_t countInstallCalls(const std::string& record) {
+    size_t count = 0;
+    for (size_t at = record.find("package: "); at != std::string::npos; at = record.find("package: ", at + 1))
+        if (at == 0 || record[at - 1] == '\n') ++count;
+    return count;
+}
+
+}  // namespace
+
+int main() {
+    const wchar_t* commandLine = GetCommandLineW();
+    const std::wstring record = recordPath();
+    const size_t earlierInstalls = countInstallCalls(readFile(record));
+
+    std::string block = "command: " + toUtf8(commandLine) + "\n";
+    const std::wstring package = packageArgument(commandLine);
+    if (!package.empty()) {
+        block += "package: " + toUtf8(package) + "\n";
+        block += "event: " + waitForEvent() + "\n";
+        block += "archives: " + checkArchives(folderOf(package)) + "\n";
+    }
+
+    std::string note;
+    const std::wstring fixed = environment(L"MAKO_TEST_MSIEXEC_RESULT");
+    const DWORD result = fixed.empty() ? forward(commandLine, note)
+                                       : static_cast<DWORD>(std::wcstol(fixed.c_str(), nullptr, 10));
+    block += note;
+
+    const std::wstring reinstall = environment(L"MAKO_TEST_REINSTALL");
+    if (!package.empty() && ((reinstall == L"once" && earlierInstalls == 0) || reinstall == L"always"))
+        block += leaveReinstallRequest() ? "install-status: reinstall\n" : "install-status: write failed\n";
+
+    block += "result: " + std::to_string(static_cast<long>(static_cast<LONG>(result))) + "\n\n";
+    appendFile(record, block);
+    return static_cast<int>(result);
+}
