@@ -154,29 +154,18 @@ TEST(LogFile, ConcurrentProcessesAndThreadsNeverSplitAnEntry) {
     second.join();
     EXPECT_EQ(0, wintest::waitExitCode(writer));
 
+    // The file must be a gapless sequence of whole, distinct entries.
     const std::string text = readFile(path);
-    const std::regex header(R"(\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}, (log_writer\.exe|[^ ]+) \(PID: \d+, TID: \d+\), )"
-                            R"((log_writer|self)\.cpp:\d+ \(writer\)\])");
-    const std::regex message(R"(\tINFO: (proc|self)-[01]-\d+-x*)");
+    const std::regex entry(R"(\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}, [^ ]+ \(PID: \d+, TID: \d+\), )"
+                           R"((log_writer|self)\.cpp:\d+ \(writer\)\]\r\n\tINFO: ((proc|self)-[01]-\d+)-x*\r\n)");
     std::set<std::string> seen;
-    size_t start = 0, broken = 0, entries = 0;
-    while (start < text.size()) {
-        const size_t headerEnd = text.find("\r\n", start);
-        const size_t messageEnd = headerEnd == std::string::npos ? headerEnd : text.find("\r\n", headerEnd + 2);
-        if (messageEnd == std::string::npos) {
-            ++broken;
-            break;
-        }
-        const std::string head = text.substr(start, headerEnd - start);
-        const std::string body = text.substr(headerEnd + 2, messageEnd - headerEnd - 2);
-        if (!std::regex_match(head, header) || !std::regex_match(body, message) || !seen.insert(body).second) {
-            ADD_FAILURE() << "damaged entry at " << start << ":\n" << head << "\n" << body;
-            ++broken;
-        }
-        ++entries;
-        start = messageEnd + 2;
+    size_t end = 0, entries = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), entry); it != std::sregex_iterator(); ++it, ++entries) {
+        ASSERT_EQ(end, static_cast<size_t>(it->position())) << "damaged text before: " << it->str();
+        EXPECT_TRUE(seen.insert((*it)[2].str()).second) << "written twice: " << it->str();
+        end = it->position() + it->length();
     }
-    EXPECT_EQ(0u, broken);
+    EXPECT_EQ(text.size(), end) << "damaged tail";
     EXPECT_LE(entries, 4u * kLines);
     EXPECT_GT(entries, 0u);
     std::printf("[ info ] %zu of %d entries written whole, %zu dropped after the bounded retry\n", entries, 4 * kLines,

@@ -3,6 +3,7 @@
 
 #include "platform/all_utils.h"
 #include "platform/dll.h"
+#include "platform/logger.h"
 #include "platform/sysinfo.h"
 #include "platform/tstrings.h"
 #include "platform/win_errors.h"
@@ -11,6 +12,13 @@
 namespace {
 
 constexpr bool kBuiltFor32Bit = sizeof(void*) == 4;
+
+// An ordinary static object of another unit: it must already find the version and the log sink.
+struct SeenAtStaticConstruction {
+    int32_t generation = osGeneration;
+    std::string logPath = globalLogger.path;
+    std::string program = processName;
+} seenAtStaticConstruction;
 
 bool isFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -34,6 +42,13 @@ TEST(SysInfo, BitnessOfThisBuildOnA64BitPrefix) {
     EXPECT_EQ(kBuiltFor32Bit ? 0x20219u : 0x20119u, static_cast<unsigned>(ownRegistryViewAccess()));
     EXPECT_EQ(284u, osVersion.dwOSVersionInfoSize);
     EXPECT_EQ(osGenerationOf(osVersion.dwMajorVersion, osVersion.dwMinorVersion), osGeneration);
+}
+
+TEST(SysInfo, ProcessWideObjectsAreBuiltBeforeOrdinaryStatics) {
+    EXPECT_EQ(osGeneration, seenAtStaticConstruction.generation);
+    EXPECT_NE(0, seenAtStaticConstruction.generation);
+    EXPECT_EQ(globalLogger.path, seenAtStaticConstruction.logPath);
+    EXPECT_EQ(processName, seenAtStaticConstruction.program);
 }
 
 TEST(SysInfo, GenerationTable) {
