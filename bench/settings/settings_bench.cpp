@@ -1,0 +1,125 @@
+// Loading speed of settings files: a 1 MiB file of realistic lines against a bare line split of the
+// same bytes, and the 1 MiB load against a 128 KiB load (loading must scale linearly). Prints
+// ratios measured side by side; never fails on timing.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "settings/memory_file_system.h"
+#include "settings/settings_api.h"
+
+using namespace settings_impl;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kCatalogue[] = {"INSTALL_SILENT", "STATIC",     "AUTO_UPDATE", "WEB_ANALYTICS", "EULA",
+                                  "SPONSORS",       "OEMUPDATE",  "INSTALLDIR",  "REBOOT",        "NOSTARTMENU",
+                                  "MSI_CMDLINE",    "SECURITY_LEVEL", "ADDLOCAL", "USERDIR",       "/lang"};
+
+// Realistic lines: catalogue keys in any case, comments, blanks, CR LF and LF, and many distinct keys.
+std::string settingsText(size_t size) {
+    std::string text;
+    for (unsigned i = 0; text.size() < size; ++i) {
+        switch (i % 8) {
+            case 0: text += "# written by the setup launcher, entry " + std::to_string(i) + "\r\n"; break;
+            case 1: text += "auto_update=Enable\n"; break;
+            case 2: text += "  INSTALLDIR : C:\\Program Files\\Mako\\jdk-3.1.0_" + std::to_string(i) + "  \r\n"; break;
+            case 3: text += "\n"; break;
+            default: text += "CUSTOM_KEY_" + std::to_string(i) + "=value number " + std::to_string(i * 7) + "\n";
+        }
+    }
+    text.resize(size);
+    return text;
+}
+
+struct Setup {
+    settings::settings_api api;
+    settings::ValidatorHandle validator = nullptr;
+    settings::KeyMapperHandle mapper = nullptr;
+    Setup() {
+        settings::initSettingsApi(&api);
+        auto vb = api.createValidatorBuilder();
+        auto kb = api.createKeyMapperBuilder();
+        const settings::FixedValueSpec toggles[] = {{"Enable", 1, 1}, {"Disable", 0, 1}, {"1", 1, 1}, {"0", 0, 1}};
+        for (const char* key : kCatalogue) {
+            api.addKeyMapping(kb, key, key, 0);
+            api.addFixedValues(vb, key, toggles, 4);
+        }
+        api.addDirnameValidator(vb, "INSTALLDIR", 0);
+        api.setAcceptUnknownKeys(vb, 1);
+        api.buildValidator(vb, &validator);
+        api.buildKeyMapper(kb, &mapper);
+        api.destroyValidatorBuilder(vb);
+        api.destroyKeyMapperBuilder(kb);
+    }
+};
+
+// Best of several runs, in seconds.
+template <class F>
+double best(F&& f, int runs = 7) {
+    double fastest = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        f();
+        fastest = std::min(fastest, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return fastest;
+}
+
+double loadSeconds(Setup& s, const std::string& name, size_t* keys) {
+    return best([&] {
+        settings::Handle h = s.api.createContext();
+        if (s.api.loadFile(h, name.c_str(), s.validator, s.mapper, 1, 0) != 0) {
+            std::fprintf(stderr, "load failed\n");
+            std::exit(1);
+        }
+        uint32_t n = 0;
+        s.api.forEach(h, [](settings::Handle, uint32_t count, uint32_t, const char*, void* u) {
+            *static_cast<uint32_t*>(u) = count;
+        }, &n);
+        *keys = n;
+        s.api.destroyContext(h);
+    });
+}
+
+}  // namespace
+
+int main() {
+    MemoryFileSystem fs;
+    ScopedFileSystem scope(fs);
+    Setup setup;
+    const size_t big = 1024 * 1024 - 1, small = 128 * 1024;  // a file may hold at most 1 MiB - 1 byte
+    fs.files["C:/big.cfg"].content = settingsText(big);
+    fs.files["C:/small.cfg"].content = settingsText(small);
+
+    size_t bigKeys = 0, smallKeys = 0;
+    const double bigLoad = loadSeconds(setup, "C:/big.cfg", &bigKeys);
+    const double smallLoad = loadSeconds(setup, "C:/small.cfg", &smallKeys);
+
+    const std::string& bytes = fs.files["C:/big.cfg"].content;
+    size_t lines = 0;
+    const double split = best([&] {
+        std::vector<std::string> pieces;
+        size_t pos = 0;
+        for (;;) {
+            const size_t brk = bytes.find_first_of("\r\n", pos);
+            pieces.emplace_back(bytes, pos, brk == std::string::npos ? std::string::npos : brk - pos);
+            if (brk == std::string::npos) break;
+            pos = brk + ((bytes[brk] == '\r' && brk + 1 < bytes.size() && bytes[brk + 1] == '\n') ? 2 : 1);
+        }
+        lines = pieces.size();
+    });
+
+    std::printf("1 MiB file: %zu lines, %zu keys; load %.2f ms = %.1f MB/s\n", lines, bigKeys, bigLoad * 1e3,
+                big / bigLoad / 1e6);
+    std::printf("bare line split of the same bytes: %.2f ms = %.1f MB/s\n", split * 1e3, big / split / 1e6);
+    std::printf("load / bare split time ratio: %.1f\n", bigLoad / split);
+    std::printf("128 KiB file: %zu keys; load %.2f ms\n", smallKeys, smallLoad * 1e3);
+    std::printf("1 MiB / 128 KiB load time ratio: %.2f (size ratio %.2f; linear loading stays near it)\n",
+                bigLoad / smallLoad, static_cast<double>(big) / small);
+    return 0;
+}
