@@ -1,0 +1,56 @@
+// The install configuration's system access on Windows.
+#include "config/config_host.h"
+#include "platform/handles.h"
+#include "platform/logger.h"
+#include "platform/tstrings.h"
+#include "platform/win_errors.h"
+
+#include <shellapi.h>
+
+namespace {
+
+class Win32ConfigHost : public IConfigHost {
+public:
+    bool splitCommandLine(const std::wstring& commandLine, std::vector<std::string>& arguments) override {
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW(commandLine.c_str(), &count);
+        const unique_hlocal owner(reinterpret_cast<HLOCAL>(argv));
+        if (argv == nullptr) {
+            const DWORD code = GetLastError();
+            LAUNCHER_LOG(ERROR, "InstallConfigData::LoadConfigSettings",
+                         tstrings::format("%s failed with %s", "CommandLineToArgvW", describeSystemError(code).c_str()));
+            return false;
+        }
+        for (int i = 0; i < count; ++i) arguments.push_back(tstrings::toUtf8(argv[i]));
+        return true;
+    }
+
+    std::string loadMessage(const void* module, unsigned id, size_t capacity) override {
+        std::string buffer(capacity, '\0');
+        const int length = LoadStringA(static_cast<HINSTANCE>(const_cast<void*>(module)), id, &buffer[0],
+                                       static_cast<int>(capacity));
+        buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
+        return buffer;
+    }
+
+    void showErrorBox(const std::string& title, const std::string& text) override {
+        MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_ICONERROR);
+    }
+
+    bool canOpenForReading(const std::string& path) override {
+        unique_hfile file(CreateFileA(tstrings::utf8ToMultiByte(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    }
+
+    void deleteFile(const std::string& path) override { DeleteFileW(tstrings::toUtf16(path).c_str()); }
+
+    std::string utf8ToAnsi(const std::string& text) override { return tstrings::utf8ToMultiByte(text); }
+};
+
+}  // namespace
+
+IConfigHost& systemConfigHost() {
+    static Win32ConfigHost host;
+    return host;
+}

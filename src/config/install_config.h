@@ -1,0 +1,80 @@
+#pragma once
+// The launcher's install configuration: built-in defaults, the machine-wide runtime settings file,
+// an install configuration file named on the command line, and the command line itself, loaded
+// into three stores (working, export, backup), checked, reported and exported.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/config_host.h"
+#include "config/key_catalogue.h"
+#include "config/settings_context.h"
+
+// Statuses of the install configuration beyond the settings library's own.
+namespace config_status {
+constexpr int32_t RejectedArguments = 3090;  // unsupported arguments or keys
+}
+
+class InstallConfigData {
+public:
+    // Builds the catalogue, validator, key mapper and the three stores, and applies the defaults.
+    // Raises settings::Exception with the failing status of the settings library.
+    explicit InstallConfigData(const void* moduleHandle, IConfigHost& host = systemConfigHost());
+    InstallConfigData(const InstallConfigData&) = delete;
+    InstallConfigData& operator=(const InstallConfigData&) = delete;
+
+    // Loads every source with its precedence and checks the values; 0 on success. A failure has
+    // been reported (log always, message box unless silent) before it returns.
+    int32_t LoadConfigSettings(const std::wstring& commandLine);
+
+    int32_t ImportArgsConfigSettings(SettingsContext& context, const char* const* arguments, int count, bool silent);
+    int32_t ImportRuntimeConfigSettings(SettingsContext& context, bool silent);
+    int32_t ImportInstallConfigSettings(SettingsContext& context, const std::string& path, bool silent);
+    int32_t CheckParams(SettingsContext& context, bool silent);
+    int32_t CheckParam(const KeyRecord& row, const std::string& value);
+    bool IsInstallerEnterprise();
+
+    // Writes the persistent settings before the installer runs; non-zero ends the installation.
+    int32_t exportSettings();
+    // Puts the runtime settings file back as it was found, after a failed installation.
+    int32_t restoreSettings();
+    int32_t ExportConfigSettings(SettingsContext& context, bool silent);
+
+    // Reports a settings status with its message; true when the status is 0.
+    bool reportSettingsError(int32_t status, const std::string& argument, bool silent, const SettingsContext& context);
+    void showInstallError(unsigned messageId, bool silent, const std::string& first, const std::string& second);
+    void logConfigTable(const SettingsContext& context, const std::string& title);
+
+    // Accessors over the working store; a failing read raises settings::Exception with its status.
+    bool containsKey(const std::string& key) const;
+    bool isEnabled(const std::string& key) const;
+    std::string getStringSetting(const std::string& key) const;
+    std::string getStringSettingAnsi(const std::string& key) const;
+    int32_t getLanguage() const;
+    bool isSilent() const;
+    const std::string& installerLogPath() const { return logPath; }
+
+    SettingsContext& working() { return workingConfig; }
+    SettingsContext& exported() { return exportConfig; }
+    SettingsContext& backup() { return backupConfig; }
+
+private:
+    void InitConfig();
+    int32_t importSources(SettingsContext& context, const std::string& path,
+                          const std::vector<std::string>& arguments, bool silent);
+    void normalizeExport();
+    void deleteSettingsFile();
+
+    const KeyCatalogue& catalogue;
+    IConfigHost& host;
+    settings::settings_api api;
+    BuiltValidator validator;
+    BuiltKeyMapper keyMapper;
+    SettingsContext workingConfig;
+    SettingsContext exportConfig;
+    SettingsContext backupConfig;
+    bool defaultsApplied = false;
+    const void* moduleHandle;
+    bool enterpriseInstaller = false;
+    std::string logPath;
+};

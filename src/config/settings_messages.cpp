@@ -1,0 +1,43 @@
+#include "config/settings_messages.h"
+
+namespace {
+
+const SettingsMessage kMessages[] = {
+    {200, 3082, false, false},  {300, 3086, true, false},   {304, 3075, false, true},  {305, 3078, false, true},
+    {306, 3080, false, false},  {307, 3081, false, true},   {308, 3083, true, false},  {309, 3084, true, false},
+    {310, 3074, false, false},  {311, 3077, false, false},  {312, 3087, false, false}, {313, 3079, false, true},
+    {314, 3076, false, true},   {315, 3088, false, true},   {3090, 3089, false, true},
+};
+
+}  // namespace
+
+const SettingsMessage* settingsMessageFor(int32_t status) {
+    for (const SettingsMessage& message : kMessages) {
+        if (message.status == status) return &message;
+    }
+    return nullptr;
+}
+
+std::string formatSettingsMessage(const std::string& pattern, const std::string& first, const std::string& second,
+                                  size_t capacity) {
+    const std::string* arguments[] = {&first, &second};
+    size_t next = 0;
+    std::string text;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size()) {
+            if (pattern[i + 1] == 's') {
+                if (next < 2) text += *arguments[next++];
+                ++i;
+                continue;
+            }
+            if (pattern[i + 1] == '%') {
+                text += '%';
+                ++i;
+                continue;
+            }
+        }
+        text += pattern[i];
+    }
+    if (capacity > 0 && text.size() > capacity - 1) text.resize(capacity - 1);
+    return text;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Which string-table message reports which settings status, and how its text is composed.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct SettingsMessage {
+    int32_t status;
+    unsigned id;         // string-table entry
+    bool loggedOnly;     // written to the log, never shown in a box
+    bool takesArgument;  // the message names the file or the switch list
+};
+
+// Title of every configuration error box.
+constexpr unsigned kErrorTitleId = 3073;
+
+// The message row of a status; null for a status without one (0 and unknown codes).
+const SettingsMessage* settingsMessageFor(int32_t status);
+
+// Replaces the message's %s placeholders by first and second in order ("%%" gives "%"; any other
+// directive stays as written, so a message can never read arguments it was not given) and cuts the
+// result to capacity - 1 bytes, as a fixed buffer of that capacity would.
+std::string formatSettingsMessage(const std::string& pattern, const std::string& first, const std::string& second,
+                                  size_t capacity);
