@@ -130,20 +130,4 @@ TEST(FromLangId, ExactIdentifiersOnly) {
     }
 }
 
-TEST(LocaleMatcher, VisitsTheTableInOrderAndStopsWhenTold) {
-    struct Recorder : LocaleMatcher::Visitor {
-        std::vector<LangId> seen;
-        size_t stopAfter = 99;
-        bool visit(LocaleFactory f) override {
-            seen.push_back(langIdOf(f));
-            return seen.size() < stopAfter;
-        }
-    } all, two;
-    two.stopAfter = 2;
-    LocaleMatcher::visitAll(all);
-    LocaleMatcher::visitAll(two);
-    EXPECT_EQ((std::vector<LangId>{0x0409, 0x0804, 0x0411}), all.seen);
-    EXPECT_EQ((std::vector<LangId>{0x0409, 0x0804}), two.seen);
-}
-
 }  // namespace
