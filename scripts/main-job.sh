@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The launcher's main job on a fresh Debian machine: installs what is missing, builds the shipped
+# 32-bit launcher with the stand-in payload, creates a scratch Wine prefix, runs
+#   mako-forge-setup.exe /s
+# there, and prints a short report: exit code, what was installed, and the launcher's log entries.
+# Extra arguments are passed to the launcher after /s.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+preset=${PRESET:-win32}
+
+bash scripts/install-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)" --target mako-forge-setup exit_code_runner >/dev/null
+
+source scripts/wine-prefix.sh
+prefix=$root/build/main-job-prefix
+wine_prefix_stop_quiet() { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 </dev/null || true; }
+wine_prefix_stop_quiet
+rm -rf "$prefix"
+wine_prefix_start "$prefix"
+trap wine_prefix_stop EXIT
+
+out=$root/build/main-job
+rm -rf "$out" && mkdir -p "$out"
+launcher=$root/build/$preset/mako-forge-setup.exe
+runner=$root/build/$preset/tests/helpers/exit_code_runner.exe
+[ -f "$runner" ] || runner=$(find "$root/build/$preset" -name exit_code_runner.exe | head -n1)
+
+echo "Running: mako-forge-setup.exe /s $*"
+start=$(date +%s.%N)
+wine "$runner" --out "$(winepath -w "$out/exit-code.txt")" "$(winepath -w "$launcher")" /s "$@" \
+  >"$out/runner.out" 2>&1 </dev/null || true
+end=$(date +%s.%N)
+wineserver -w >/dev/null 2>&1 </dev/null || true
+
+code=$(tr -d '\r\n' <"$out/exit-code.txt" 2>/dev/null || echo "unknown")
+query() { wine reg query "$1" $2 >"$out/reg.txt" 2>/dev/null </dev/null; tr -d '\r' <"$out/reg.txt"; }
+view=/reg:32
+[ "$preset" = win64 ] && view=/reg:64
+kit_key='HKLM\SOFTWARE\Velmora\Mako Development Kit\3.1.0_27'
+
+echo
+echo "== Report"
+printf 'Exit code:        %s\n' "$code"
+awk -v s="$start" -v e="$end" 'BEGIN { printf "Time:             %.1f s\n", e - s }'
+echo
+echo "Development kit registry values ($kit_key, $view):"
+query "$kit_key" "$view" | sed -n 's/^ \{4\}/  /p' || echo "  (key not found)"
+home=$(query "$kit_key" "$view" | awk -F'REG_SZ' '/MakoHome/ {gsub(/^[ \t]+|[ \t]+$/, "", $2); print $2}')
+echo
+echo "Uninstall entry of the kit:"
+query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' "$view" | grep -i 61C2D8 | sed 's/^/  /' || echo "  (none)"
+echo
+if [ -n "$home" ]; then
+  unix_home=$(winepath -u "$home" 2>/dev/null)
+  echo "Files in $home:"
+  (cd "$unix_home" && find . -type f | sort | sed 's/^\.\//  /')
+fi
+echo
+temp=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null </dev/null | tr -d '\r')" 2>/dev/null)
+log=$temp/musched.log
+echo "Launcher log ($log):"
+if [ -f "$log" ]; then
+  tr -d '\r' <"$log" | sed 's/^/  /'
+else
+  echo "  (no log)"
+fi
