@@ -1,0 +1,40 @@
+// Earlier installations and the update agent, as far as this build handles them: the runtime of
+// this version is recognised; removing an installed copy of the same version and installing the
+// update agent are not carried by this build, and both say so in the log.
+#include "driver/existing_installations.h"
+
+#include "driver/product_version.h"
+#include "platform/logger.h"
+#include "platform/registry.h"
+#include "platform/sysinfo.h"
+
+namespace {
+
+const RegistryKey& ownMachineView() {
+    return is32BitProcess() ? RegistryKey::machine32() : RegistryKey::machine64();
+}
+
+}  // namespace
+
+int UninstallLoomOrForgeIfSameVersionExists(bool /*silent*/) {
+    const std::string forgeKey = std::string(kForgeBaseKey) + "\\" + kProductVersion;
+    const std::string loomKey = std::string(kLoomBaseKey) + "\\" + kProductVersion;
+    if (RegistryKey::exists(ownMachineView(), forgeKey) || RegistryKey::exists(ownMachineView(), loomKey)) {
+        // The installer itself upgrades or repairs the same product code; removing first is not
+        // part of this build.
+        logit("Existing installation of this version found; it is left to the Windows Installer.");
+    } else {
+        logit("No same version Forge exists");
+        logit("No same version Loom exists");
+    }
+    return 1;
+}
+
+bool IsLoomRegistered() {
+    return RegistryKey::exists(ownMachineView(), std::string(kLoomBaseKey) + "\\" + kProductVersion);
+}
+
+int ExtractAndInstallAU(HINSTANCE /*moduleInstance*/, bool /*autoUpdateEnabled*/) {
+    logit("Update agent is not carried by this build; its installation is skipped.");
+    return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The install-in-progress marker: <user data folder>\Halden\Mako\MAKO_INSTALL_FLAG, held open without
+// sharing and with delete-on-close by the running launcher, so that a second launcher cannot delete
+// it and the system removes it when the holder ends, however it ends.
+#include "driver/payload_paths.h"
+
+// Fills out with the marker's path and creates Halden and Mako under the user data folder (an
+// existing folder is fine). Returns false when the path does not fit in 260 bytes or a folder cannot
+// be created; the latter logs "Fail to create directory <path>, ErrorCode is <code>". out is then
+// not a usable path.
+bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]);
+
+// Creates the marker (CREATE_NEW, no sharing, delete on close) and holds it until the process ends.
+// Returns false, holding nothing new, when the path cannot be had or the file cannot be created,
+// for example because another launcher created it in between; each failure is logged.
+bool SetInstallFlag();
+
+// Tries to delete a marker at flagPath. True when the deletion is refused as a held file would refuse
+// it (access denied, sharing or lock violation): another installation runs. A stale marker is
+// deleted; a missing one or any other failure counts as no installation in progress.
+bool IsInstallInProgress(const char* flagPath);

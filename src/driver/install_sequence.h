@@ -1,0 +1,17 @@
+#pragma once
+// The launcher's whole run, from the command line to the exit code.
+#include <cstdint>
+
+#include "platform/win32.h"
+
+// Runs the install sequence once on the calling (main) thread and returns the process exit code
+// (see exit_codes.h). Exceptions that escape the sequence are not caught here.
+int RunInstallSequence(HINSTANCE moduleInstance);
+
+// The entry point's body: RunInstallSequence with every escaping exception written to the log and
+// turned into exit_code::UnexpectedException, so a deployment script never sees a crash.
+int LauncherMain(HINSTANCE moduleInstance);
+
+// Process-wide values of the sequence, read by the installer command composition.
+extern uint16_t transformLanguage;
+extern char msiexecPath[MAX_PATH];

@@ -1,0 +1,212 @@
+// The install sequence: one straight run on the main thread from the command line to the exit
+// code, with a worker thread that writes the archives while the Windows Installer already runs.
+#include "driver/install_sequence.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "config/install_config.h"
+#include "config/settings_messages.h"
+#include "driver/existing_installations.h"
+#include "driver/exit_codes.h"
+#include "driver/install_flag.h"
+#include "driver/installer_command.h"
+#include "driver/payload_extraction.h"
+#include "platform/errors.h"
+#include "platform/executor.h"
+#include "platform/handles.h"
+#include "platform/locale.h"
+#include "platform/logger.h"
+#include "platform/message_box.h"
+#include "platform/resource.h"
+#include "platform/resource_file.h"
+#include "platform/sysinfo.h"
+#include "platform/tstrings.h"
+
+uint16_t transformLanguage = 0x0409;
+char msiexecPath[MAX_PATH] = {};
+
+namespace {
+
+// Log lines of the sequence carry the launcher's own unit and entry function.
+constexpr const char* kUnit = "wrapper";
+constexpr const char* kEntry = "WinMain";
+constexpr int kLanguageCatchLine = 189;
+constexpr int kExitLine = 367;
+constexpr const char* kCabEventName = "HaldenForgeCabExtractWaitEvent";
+constexpr unsigned kProductGeneration = 3;
+
+void logExitCode(int code) {
+    if (logEnabled(INFO)) {
+        globalLogger.log(INFO, kUnit, kExitLine, kEntry, "Wrapper exit code: " + tstrings::toString(int32_t{code}));
+    }
+}
+
+std::string loadString(HINSTANCE module, UINT id, int capacity) {
+    std::string buffer(static_cast<size_t>(capacity), '\0');
+    const int length = LoadStringA(module, id, &buffer[0], capacity);
+    buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return buffer;
+}
+
+// Step 5: an explicit /lang overrides the language of the user's preferences when supported.
+void applyLanguageSetting(InstallConfigData& config) {
+    if (!config.containsKey("/lang")) return;
+    const int32_t requested = config.getLanguage();
+    try {
+        transformLanguage = langIdOf(Locale::fromLangId(requested));
+    } catch (const std::exception& e) {
+        reportException(e, SourceLocation{kUnit, kEntry, kLanguageCatchLine});
+    } catch (...) {
+        reportUnknownException(SourceLocation{kUnit, kEntry, kLanguageCatchLine});
+    }
+}
+
+void showInstallInProgress(HINSTANCE module) {
+    const std::string caption = loadString(module, 116, 256);
+    const std::string text = loadString(module, 117, 1024);
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+}
+
+void warnUnsupportedSystem(HINSTANCE module, bool silent) {
+    if (!silent) {
+        MessageBoxDialog dialog(module);
+        // The entry carries no placeholder; the substitution only keeps a stray '%' harmless.
+        dialog.text = formatSettingsMessage(StringResource(120, module).string(""),
+                                            tstrings::toString(uint32_t{kProductGeneration}), "", SIZE_MAX);
+        dialog.buttons = 0;
+        dialog.icon = MB_ICONINFORMATION;
+        dialog.show();
+    }
+    logit("This is an unsupported operationg system.");
+}
+
+// Step 19: the event outlives the sequence (the package's processes wait on it); the worker's
+// handle is not needed, the thread ends with the process at the latest.
+void startArchiveWorker(HINSTANCE module) {
+    static unique_handle cabEvent;
+    cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, kCabEventName));
+    unique_handle worker(CreateThread(nullptr, 0, ExtractCabs, module, 0, nullptr));
+}
+
+}  // namespace
+
+int RunInstallSequence(HINSTANCE module) {
+    // 1-3: library search path, user-interface language, bitness.
+    SetDllDirectoryA("");
+    transformLanguage = langIdOf(Locale::preferred());
+    const bool nativeX64 = !is32BitProcess();
+    int exitCode = exit_code::PackageMissing;
+    std::string publicRuntimeDir, installDir, installerArguments;
+
+    // 4: configuration.
+    InstallConfigData config(module);
+    if (config.LoadConfigSettings(GetCommandLineW()) != 0) {
+        logit("Error occurred while loading configuration settings. Exiting installer.");
+        return exit_code::ConfigurationError;
+    }
+
+    // 5-10: what the configuration asks for.
+    const bool silent = config.isSilent();
+    applyLanguageSetting(config);
+    if (config.containsKey("/INSTALLDIRPUBLOOM")) publicRuntimeDir = config.getStringSetting("/INSTALLDIRPUBLOOM");
+    if (config.containsKey("INSTALLDIR")) installDir = config.getStringSetting("INSTALLDIR");
+    if (config.containsKey("MSI_CMDLINE")) installerArguments += config.getStringSetting("MSI_CMDLINE") + " ";
+    const bool suppressRuntimeReboot = config.containsKey("REBOOT") && config.getStringSetting("REBOOT") == "ReallySuppress";
+    const bool noStartMenu = config.containsKey("NOSTARTMENU") && config.isEnabled("NOSTARTMENU");
+
+    // 11: another launcher holds the install-in-progress marker.
+    char flagPath[MAX_PATH] = {};
+    if (!GetInstallFlagPath(flagPath)) {
+        logit("Fail to get the file path for Mako install flag ");
+    } else if (IsInstallInProgress(flagPath)) {
+        if (!silent) showInstallInProgress(module);
+        logit("Forge wrapper: Another Mako installation is in progress. You must complete that installation before "
+              "you can run this installer.");
+        return exit_code::AnotherInstallRunning;
+    }
+
+    // 12: systems older than Vista get a warning, not a refusal.
+    if (osGeneration <= 1) warnUnsupportedSystem(module, silent);
+
+    // 13-14: hold the marker; deal with an installed copy of this version.
+    if (!SetInstallFlag()) return exit_code::AnotherInstallRunning;
+    if (UninstallLoomOrForgeIfSameVersionExists(silent) == 0) return exit_code::AnotherInstallRunning;
+
+    // 15: the development-kit package.
+    char msiPath[MAX_PATH] = {};
+    const bool packageWritten = GetMsiPath(msiPath, nativeX64) &&
+                                writeResourceToFile(module, MAKEINTRESOURCEA(101), "MAKO_INSTALLER", msiPath);
+    if (packageWritten) {
+        // 16: the Windows Installer program.
+        if (!GetWIPath(msiexecPath, sizeof msiexecPath)) return exit_code::NoInstallerPath;
+
+        // 17: the installer command.
+        ForgeCommandInputs inputs;
+        inputs.silent = silent;
+        inputs.installerArguments = installerArguments;
+        inputs.hasAddLocalKey = config.containsKey("ADDLOCAL");
+        inputs.transformLanguage = transformLanguage;
+        inputs.msiexecPath = msiexecPath;
+        inputs.msiPath = msiPath;
+        inputs.installerLogPath = config.installerLogPath();
+        inputs.installDir = installDir;
+        inputs.noStartMenu = noStartMenu;
+        const ComposedCommand composed = composeForgeCommand(inputs);
+        if (!composed.ok) {
+            LAUNCHER_LOG(ERROR, kEntry, "The installer command was not run: " << composed.failure());
+            logExitCode(exit_code::InvalidCommandLine);
+            return exit_code::InvalidCommandLine;
+        }
+        installerArguments = composed.installerArguments;
+        const std::string& finalCommand = composed.command;
+        logit(tstrings::format("szForgeExeCommand = %s\n", finalCommand.c_str()));
+
+        // 18: persist the settings before anything is installed. A failure ends the process at
+        // once, before any installer runs, with the configuration-error code.
+        if (config.exportSettings() != 0) {
+            logit("Error occurred while exporting configuration settings. Exiting installer.");
+            std::exit(exit_code::ConfigurationError);
+        }
+
+        // 19-21: archives on the worker, the installer on this thread, one rerun on request.
+        startArchiveWorker(module);
+        exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+        char installStatus[512] = {};
+        if (GetInstallStatus(installStatus, sizeof installStatus) && std::strcmp(installStatus, "reinstall") == 0) {
+            SetInstallStatus(nullptr);
+            exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+        }
+
+        // 22: a failed installation puts the runtime settings file back.
+        if (exitCode != 0) {
+            logit(tstrings::format("Forge installation failed.  Return Code: %d, ErrorCode: %d", exitCode,
+                                   static_cast<int>(GetLastError())));
+            config.restoreSettings();
+        }
+
+        // 23: the public runtime in silent mode, then the update agent after a good install.
+        if (silent && selectsPublicRuntime(installerArguments)) {
+            RunPublicRuntime(noStartMenu, publicRuntimeDir, suppressRuntimeReboot);
+        }
+        if (exitCode == 0 && IsLoomRegistered()) ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE"));
+    }
+
+    // 24: normal end.
+    logExitCode(exitCode);
+    return exitCode;
+}
+
+int LauncherMain(HINSTANCE module) {
+    try {
+        return RunInstallSequence(module);
+    } catch (const std::exception& e) {
+        reportException(e, SourceLocation{kUnit, kEntry, __LINE__});
+    } catch (...) {
+        reportUnknownException(SourceLocation{kUnit, kEntry, __LINE__});
+    }
+    logExitCode(exit_code::UnexpectedException);
+    return exit_code::UnexpectedException;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Writing the embedded payload to the per-user work folders: the development-kit package by the
+// install sequence, the four archives by a worker thread that then sets the named event
+// payload::kCabExtractEventName.
+#include <cstddef>
+
+#include "driver/payload_paths.h"
+#include "platform/win32.h"
+
+// Fills out with <user data folder>\Halden\Mako\forge<version>[_x64]\forge<version>.msi and creates
+// the user data folder, Halden, Mako and the work folder on the way (results ignored: a folder
+// that cannot be created shows up when the file is written).
+// Returns false, leaving out empty and creating nothing, when a path would not fit in 260 bytes;
+// that is logged at ERROR. The install sequence then ends as for a missing package resource
+// (exit code 1).
+bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64);
+
+// Fills out with <work folder>\<baseName>.cab, creating Halden, Mako and the work folder (not the
+// user data folder itself). Returns false, out empty, nothing created, when a path would not fit
+// (logged at ERROR); ExtractCabs then skips that archive.
+bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64);
+
+// Worker-thread procedure. moduleInstance is the module whose resources are read. Writes the
+// archives in payload::kArchives order (a missing resource or a refused path skips that archive),
+// then sets the named event. Always returns 1. A file that cannot be created or written ends the
+// whole process through fatalError, also from this thread.
+DWORD WINAPI ExtractCabs(LPVOID moduleInstance);

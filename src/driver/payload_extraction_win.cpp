@@ -1,0 +1,75 @@
+#include "driver/payload_extraction.h"
+
+#include <cstring>
+
+#include "platform/all_utils.h"
+#include "platform/errors.h"
+#include "platform/handles.h"
+#include "platform/logger.h"
+#include "platform/resource_file.h"
+#include "platform/sysinfo.h"
+
+namespace {
+
+// Copies a path that composePaths has already checked to fit.
+void copyPath(const std::string& path, char (&out)[payload::kPathCapacity]) {
+    std::memcpy(out, path.c_str(), path.size() + 1);
+}
+
+}  // namespace
+
+bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
+    char userData[MAX_PATH] = {};
+    userDataFolder(userData);
+    out[0] = '\0';
+    const payload::PayloadPaths paths = payload::composeMsiPaths(userData, nativeX64);
+    if (!paths.ok) {
+        LAUNCHER_LOG(ERROR, "GetMsiPath", "package " << paths.error);
+        return false;
+    }
+    CreateDirectoryA(userData, nullptr);
+    CreateDirectoryA(paths.haldenFolder.c_str(), nullptr);
+    CreateDirectoryA(paths.makoFolder.c_str(), nullptr);
+    CreateDirectoryA(paths.workFolder.c_str(), nullptr);
+    copyPath(paths.file, out);
+    return true;
+}
+
+bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64) {
+    char userData[MAX_PATH] = {};
+    userDataFolder(userData);
+    out[0] = '\0';
+    const payload::PayloadPaths paths = payload::composeCabPaths(userData, baseName ? baseName : "", nativeX64);
+    if (!paths.ok) {
+        LAUNCHER_LOG(ERROR, "GetCabPath", "archive " << paths.error);
+        return false;
+    }
+    CreateDirectoryA(paths.haldenFolder.c_str(), nullptr);
+    CreateDirectoryA(paths.makoFolder.c_str(), nullptr);
+    CreateDirectoryA(paths.workFolder.c_str(), nullptr);
+    copyPath(paths.file, out);
+    return true;
+}
+
+DWORD WINAPI ExtractCabs(LPVOID moduleInstance) {
+    // Nothing may leave a thread procedure; whatever happens, the waiting package gets its event.
+    try {
+        const bool nativeX64 = !is32BitProcess();
+        const HMODULE module = static_cast<HMODULE>(moduleInstance);
+        for (const payload::ArchiveResource& archive : payload::kArchives) {
+            const std::string baseName = payload::archiveBaseName(archive.prefix);
+            char path[payload::kPathCapacity] = {};
+            if (!GetCabPath(path, baseName.c_str(), nativeX64)) continue;
+            // A missing archive resource is skipped; the package will report what it lacks.
+            writeResourceToFile(module, MAKEINTRESOURCEA(archive.id), archive.type, path);
+        }
+    } catch (const std::exception& e) {
+        reportException(e, LAUNCHER_HERE("ExtractCabs"));
+    } catch (...) {
+        reportUnknownException(LAUNCHER_HERE("ExtractCabs"));
+    }
+    // The sequence created the event already; this opens the same one.
+    unique_handle event(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
+    if (event) SetEvent(event.get());
+    return 1;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Names of the extracted payload: the per-user work folders, the package and archive file names, and
+// the resources they come from. Platform-free, so that both bitnesses' names are checked everywhere.
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace payload {
+
+// Every folder and file path of the payload lives in a 260-byte buffer.
+constexpr size_t kPathCapacity = 260;
+
+constexpr const char* kInstallerResourceType = "MAKO_INSTALLER";
+constexpr int kForgePackageResourceId = 101;
+constexpr int kAgentPackageResourceId = 105;
+
+// Set by the archive worker once the last archive is written; the package waits on it.
+constexpr const char* kCabExtractEventName = "HaldenForgeCabExtractWaitEvent";
+
+struct ArchiveResource {
+    const char* prefix;  // first two letters of the archive's base name
+    const char* type;    // resource type
+    int id;              // resource identifier
+};
+
+// In the order the worker writes them.
+constexpr std::array<ArchiveResource, 4> kArchives{{
+    {"ss", "MAKO_CAB9", 110},
+    {"st", "MAKO_CAB10", 111},
+    {"sj", "MAKO_CAB7", 108},
+    {"sz", "MAKO_CAB11", 112},
+}};
+
+// The folders to create, outermost first, and the file path inside the innermost one. When any of
+// them would not fit in kPathCapacity bytes (terminator included), ok is false, the paths are empty
+// and error says which one was too long.
+struct PayloadPaths {
+    bool ok = false;
+    std::string haldenFolder;  // U\Halden\  (trailing separator)
+    std::string makoFolder;    // U\Halden\Mako\  (trailing separator)
+    std::string workFolder;    // U\Halden\Mako\forge<version>[_x64]  (no trailing separator)
+    std::string file;          // workFolder\<file name>
+    std::string error;
+};
+
+// The development-kit package: <work folder>\forge<version>.msi.
+PayloadPaths composeMsiPaths(const std::string& userDataFolder, bool nativeX64);
+// An archive: <work folder>\<baseName>.cab.
+PayloadPaths composeCabPaths(const std::string& userDataFolder, const std::string& baseName, bool nativeX64);
+
+// prefix + major, minor, micro and update of the product version + "0": "ss310270".
+std::string archiveBaseName(const char* prefix);
+
+}  // namespace payload
