@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# UI test under Xvfb: starts a Windows program that should show a message box, reads the box
+# (caption and text) with msgbox-probe.exe, saves a screenshot while it is up, presses its button,
+# and checks the texts and the program's full exit code.
+#
+#   message_box_ui_test.sh <out-dir> <probe.exe> <caption> <expected-text-part> <expected-exit> <program.exe> [args...]
+#
+# The box lives on a Wine desktop of its own on an X server of its own, so that neither touches
+# other displays nor the default desktop that tests without a display share in the same prefix.
+set -euo pipefail
+out=$(realpath -m "$1") probe=$2 caption=$3 expected=$4 expected_exit=$5 program=$6
+shift 6
+: "${WINEPREFIX:?WINEPREFIX must name the scratch prefix}"
+export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+mkdir -p "$out"
+rm -f "$out/box.txt" "$out/press" "$out/box.png" "$out/display"
+
+# Xvfb picks a free display number itself and tells it once it accepts clients.
+exec 3>"$out/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.out" 2>&1 &
+xvfb=$!
+exec 3>&-
+cleanup() { kill "$xvfb" 2>/dev/null || true; }
+trap cleanup EXIT
+for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+[ -s "$out/display" ] || { echo "FAIL: Xvfb did not start"; cat "$out/xvfb.out"; exit 1; }
+export DISPLAY=":$(head -n1 "$out/display")"
+
+# Unix paths as Wine sees them (drive Z: is the root), without starting a Wine process.
+winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+quote() { case $1 in *' '*) printf '"%s"' "$1" ;; *) printf '%s' "$1" ;; esac; }
+command_line=$(quote "$(winpath "$program")")
+for arg in "$@"; do command_line+=" $(quote "$arg")"; done
+
+desktop="msgbox-ui-$$"
+wine explorer "/desktop=$desktop,800x600" "$(winpath "$probe")" "$caption" "$(winpath "$out/box.txt")" \
+  "$(winpath "$out/press")" 60000 "$command_line" >"$out/probe.out" 2>&1 </dev/null &
+probe_pid=$!
+
+for _ in $(seq 1 600); do grep -q '^text: \|^no box\|^start failed' "$out/box.txt" 2>/dev/null && break; sleep 0.1; done
+if grep -q '^text: ' "$out/box.txt" 2>/dev/null; then
+  xwd -root -silent -display "$DISPLAY" | convert xwd:- "$out/box.png"
+fi
+touch "$out/press"
+for _ in $(seq 1 600); do grep -q '^exit: \|^start failed' "$out/box.txt" 2>/dev/null && break; sleep 0.1; done
+kill "$probe_pid" 2>/dev/null || true
+wait "$probe_pid" 2>/dev/null || true
+
+cat "$out/box.txt" 2>/dev/null || true
+fail=0
+grep -q '^text: ' "$out/box.txt" 2>/dev/null || { echo "FAIL: no message box with caption '$caption' appeared"; fail=1; }
+[ -s "$out/box.png" ] && echo "screenshot: $out/box.png"
+grep -qxF "caption: $caption" "$out/box.txt" || { echo "FAIL: caption differs from: $caption"; fail=1; }
+grep -qF -- "$expected" "$out/box.txt" || { echo "FAIL: text lacks: $expected"; fail=1; }
+grep -qx "exit: $expected_exit" "$out/box.txt" || { echo "FAIL: exit code is not $expected_exit"; fail=1; }
+[ $fail -eq 0 ] && echo "PASS"
+exit $fail

@@ -1,0 +1,93 @@
+// Test helper: starts a program, waits for a message box with a given caption, records its caption
+// and text (UTF-8), waits for a go-ahead file before pressing its default button, then records the
+// program's full 32-bit exit code. The pause lets the test take a screenshot while the box is up.
+// Starting the program itself keeps both on the same (private) desktop and the exit code whole.
+//
+//   msgbox-probe.exe <caption> <record-file> <press-file> <timeout-ms> <program command line>
+//
+// The record file holds "caption: ...", "text: ..." and "exit: <code>" lines. Exit code 0 when a
+// box was found and pressed, 2 on timeout, 3 when the program could not be started, 64 on bad usage.
+#include <cstdio>
+#include <string>
+
+#include "platform/win32.h"
+// after windows.h
+#include <shellapi.h>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring windowText(HWND window, int controlId) {
+    wchar_t buffer[4096] = {};
+    GetDlgItemTextW(window, controlId, buffer, 4096);
+    return buffer;
+}
+
+bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void append(const std::wstring& path, const std::string& text) {
+    if (FILE* out = _wfopen(path.c_str(), L"ab")) {
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fclose(out);
+    }
+}
+
+int run(int argc, wchar_t** argv) {
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: msgbox-probe <caption> <record-file> <press-file> <timeout-ms> <command line>\n");
+        return 64;
+    }
+    const std::wstring caption = argv[1], record = argv[2], press = argv[3];
+    const DWORD timeoutMs = static_cast<DWORD>(_wtoi(argv[4]));
+    std::wstring commandLine = argv[5];
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        append(record, "start failed: " + std::to_string(GetLastError()) + "\n");
+        return 3;
+    }
+    CloseHandle(process.hThread);
+
+    HWND box = nullptr;
+    for (DWORD waited = 0; box == nullptr && waited < timeoutMs; waited += 50) {
+        box = FindWindowW(L"#32770", caption.c_str());
+        if (box == nullptr && WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) break;  // ended without one
+    }
+    int result = 2;
+    if (box != nullptr) {
+        Sleep(300);  // let the box finish painting before anyone looks at it
+        wchar_t title[512] = {};
+        GetWindowTextW(box, title, 512);
+        append(record, "caption: " + utf8(title) + "\ntext: " + utf8(windowText(box, 0xFFFF)) + "\n");
+        for (DWORD waited = 0; !fileExists(press) && waited < timeoutMs; waited += 50) Sleep(50);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        result = 0;
+    } else {
+        append(record, "no box\n");
+    }
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    append(record, "exit: " + std::to_string(static_cast<long>(exitCode)) + "\n");
+    return result;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const int result = argv == nullptr ? 64 : run(argc, argv);
+    LocalFree(argv);
+    return result;
+}
