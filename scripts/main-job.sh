@@ -60,9 +60,13 @@ fi
 echo
 temp=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null </dev/null | tr -d '\r')" 2>/dev/null)
 log=$temp/musched.log
-echo "Launcher log ($log):"
+loom_record=$temp/loom-calls.txt
+echo "Public-runtime installer (loom.exe) calls:"
+if [ -f "$loom_record" ]; then tr -d '\r' <"$loom_record" | sed 's/^/  /'; else echo "  (none)"; fi
+echo
+echo "Launcher log ($log), one line per entry without TRACE lines; the whole file holds headers too:"
 if [ -f "$log" ]; then
-  tr -d '\r' <"$log" | sed 's/^/  /'
+  tr -d '\r' <"$log" | awk '/^\t/ && !/^\tTRACE:/ { sub(/^\t/, ""); print "  " $0 }'
 else
   echo "  (no log)"
 fi

@@ -10,6 +10,10 @@
 
 namespace {
 
+constexpr const char* kForgeBaseKey = "SOFTWARE\\Velmora\\Mako Development Kit";
+constexpr const char* kLoomBaseKey = "SOFTWARE\\Velmora\\Mako Runtime Environment";
+using product_version::kProductVersion;
+
 const RegistryKey& ownMachineView() {
     return is32BitProcess() ? RegistryKey::machine32() : RegistryKey::machine64();
 }
