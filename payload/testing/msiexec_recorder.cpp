@@ -25,6 +25,8 @@
 //   MAKO_TEST_REINSTALL        "once": write "reinstall" into HKLM\Software\Velmora InstallStatus after the
 //                              first install call of the record file; "always": after every install call
 //   MAKO_TEST_REAL_MSIEXEC     the program to forward to; default <system folder>\msiexec.exe
+//   MAKO_TEST_PAUSE_UNTIL      a file: before anything else, wait until it exists (60 s at most), so that a
+//                              test can act while the launcher sits inside the installer
 // The registry view is this program's own, which is the launcher's when both come from one build.
 #include <windows.h>
 #include <shellapi.h>
@@ -198,6 +200,15 @@ DWORD forward(const wchar_t* commandLine, std::string& note) {
     return code;
 }
 
+void pauseUntilReleased() {
+    const std::wstring release = environment(L"MAKO_TEST_PAUSE_UNTIL");
+    if (release.empty()) return;
+    for (int waited = 0; waited < 60000; waited += 50) {
+        if (GetFileAttributesW(release.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+        Sleep(50);
+    }
+}
+
 size_t countInstallCalls(const std::string& record) {
     size_t count = 0;
     for (size_t at = record.find("package: "); at != std::string::npos; at = record.find("package: ", at + 1))
@@ -208,6 +219,7 @@ size_t countInstallCalls(const std::string& record) {
 }  // namespace
 
 int main() {
+    pauseUntilReleased();
     const wchar_t* commandLine = GetCommandLineW();
     const std::wstring record = recordPath();
     const size_t earlierInstalls = countInstallCalls(readFile(record));
