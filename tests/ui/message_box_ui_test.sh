@@ -32,9 +32,12 @@ quote() { case $1 in *' '*) printf '"%s"' "$1" ;; *) printf '%s' "$1" ;; esac; }
 command_line=$(quote "$(winpath "$program")")
 for arg in "$@"; do command_line+=" $(quote "$arg")"; done
 
+# The caption goes by file: a non-ASCII argument reaches Wine intact only when the Unix locale it
+# is written in is installed, which a language row (LC_ALL=ja_JP.UTF-8) does not need otherwise.
+printf '%s' "$caption" >"$out/caption.txt"
 desktop="msgbox-ui-$$"
-wine explorer "/desktop=$desktop,800x600" "$(winpath "$probe")" "$caption" "$(winpath "$out/box.txt")" \
-  "$(winpath "$out/press")" 60000 "$command_line" >"$out/probe.out" 2>&1 </dev/null &
+wine explorer "/desktop=$desktop,800x600" "$(winpath "$probe")" "@$(winpath "$out/caption.txt")" "$(winpath "$out/box.txt")" \
+  "$(winpath "$out/press")" "${PROBE_TIMEOUT_MS:-60000}" "$command_line" >"$out/probe.out" 2>&1 </dev/null &
 probe_pid=$!
 
 for _ in $(seq 1 600); do grep -q '^text: \|^no box\|^start failed' "$out/box.txt" 2>/dev/null && break; sleep 0.1; done

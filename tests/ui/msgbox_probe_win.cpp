@@ -3,8 +3,10 @@
 // program's full 32-bit exit code. The pause lets the test take a screenshot while the box is up.
 // Starting the program itself keeps both on the same (private) desktop and the exit code whole.
 //
-//   msgbox-probe.exe <caption> <record-file> <press-file> <timeout-ms> <program command line>
+//   msgbox-probe.exe <caption | @caption-file> <record-file> <press-file> <timeout-ms> <program command line>
 //
+// A caption file holds the caption in UTF-8: Wine hands non-ASCII arguments over intact only when
+// the Unix locale they are written in is installed.
 // The record file holds "caption: ...", "text: ..." and "exit: <code>" lines. Exit code 0 when a
 // box was found and pressed, 2 on timeout, 3 when the program could not be started, 64 on bad usage.
 #include <cstdio>
@@ -30,6 +32,21 @@ std::wstring windowText(HWND window, int controlId) {
     return buffer;
 }
 
+std::wstring fromFileIfNamed(const std::wstring& argument) {
+    if (argument.empty() || argument[0] != L'@') return argument;
+    std::string bytes;
+    if (FILE* in = _wfopen(argument.c_str() + 1, L"rb")) {
+        char chunk[512];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.append(chunk, got);
+        std::fclose(in);
+    }
+    while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.pop_back();
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+    return text;
+}
+
 bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void append(const std::wstring& path, const std::string& text) {
@@ -39,12 +56,18 @@ void append(const std::wstring& path, const std::string& text) {
     }
 }
 
+BOOL CALLBACK addTitle(HWND window, LPARAM seen) {
+    wchar_t title[512] = {};
+    if (GetWindowTextW(window, title, 512) > 0) *reinterpret_cast<std::string*>(seen) += " [" + utf8(title) + "]";
+    return TRUE;
+}
+
 int run(int argc, wchar_t** argv) {
     if (argc < 6) {
         std::fprintf(stderr, "usage: msgbox-probe <caption> <record-file> <press-file> <timeout-ms> <command line>\n");
         return 64;
     }
-    const std::wstring caption = argv[1], record = argv[2], press = argv[3];
+    const std::wstring caption = fromFileIfNamed(argv[1]), record = argv[2], press = argv[3];
     const DWORD timeoutMs = static_cast<DWORD>(_wtoi(argv[4]));
     std::wstring commandLine = argv[5];
 
@@ -72,7 +95,10 @@ int run(int argc, wchar_t** argv) {
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         result = 0;
     } else {
-        append(record, "no box\n");
+        // Name what was there instead, so that a caption mismatch explains itself.
+        std::string seen;
+        EnumWindows(addTitle, reinterpret_cast<LPARAM>(&seen));
+        append(record, "no box; wanted [" + utf8(caption) + "]; windows:" + seen + "\n");
     }
     DWORD exitCode = 0;
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
