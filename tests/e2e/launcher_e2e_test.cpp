@@ -236,9 +236,10 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
         std::function<std::string(const std::string& folder)> arguments;  // prepares what the row needs
         const char* program;
         long expected;
-        std::vector<std::string> logged;  // texts of INFO or ERROR entries
-        const char* lastMessage;          // nullptr: no "Wrapper exit code" line
+        std::vector<std::pair<const char*, std::string>> logged;  // level and part of an entry's message
+        const char* lastMessage;                                   // nullptr: no "Wrapper exit code" line
     };
+    const std::string longFolder = "C:\\Kits\\" + std::string(241, 'd');  // 249 bytes: within the 260-byte limit of a configured folder
     const std::vector<Row> rows = {
         {"faulty install configuration file",
          [](const std::string& folder) {
@@ -246,8 +247,8 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
              return "/s INSTALLCFG=" + folder + "faulty.cfg";
          },
          E2E_SETUP_EXE, -80,
-         {"faulty.cfg is malformed in line 3.\nCheck data and formatting of the file.",
-          "Error occurred while loading configuration settings. Exiting installer."},
+         {{"ERROR", "faulty.cfg is malformed in line 3.\nCheck data and formatting of the file."},
+          {"INFO", "Error occurred while loading configuration settings. Exiting installer."}},
          nullptr},
         {"installer location unreadable",
          [](const std::string&) {
@@ -255,9 +256,15 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
              return std::string("/s");
          },
          E2E_SETUP_EXE, -3, {}, nullptr},
-        {"command too long for its buffer",
-         [](const std::string&) { return "/s MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); },
-         E2E_SETUP_EXE, 1639, {"2047"}, "Wrapper exit code: 1639"},
+        // FILLER=<2100 x> plus a space, " /qn" and the default ADDLOCAL: 2152 characters.
+        {"installer arguments too long for their buffer",
+         [](const std::string&) { return "/s MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); }, E2E_SETUP_EXE, 1639,
+         {{"ERROR", "The installer command was not run: installerArguments would be 2152 characters long; at most 2047 fit"}},
+         "Wrapper exit code: 1639"},
+        {"install folder pushes the command past its buffer",
+         [&](const std::string&) { return "/s MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=" + longFolder; },
+         E2E_SETUP_EXE, 1639, {{"ERROR", "The installer command was not run: finalCommand would be "}},
+         "Wrapper exit code: 1639"},
         {"package resource 101 missing", [](const std::string&) { return std::string("/s"); }, E2E_SETUP_NOKIT_EXE, 1,
          {}, "Wrapper exit code: 1"},
     };
@@ -269,8 +276,8 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
         const LauncherRun run = finish(process, folder);
         EXPECT_EQ(row.expected, run.exitCode);
         EXPECT_TRUE(run.installerCalls.empty()) << run.installerCalls.size() << " installer calls";
-        for (const std::string& text : row.logged)
-            EXPECT_TRUE(run.logged("INFO", text) || run.logged("ERROR", text)) << "not logged: " << text << "\n" << run.log;
+        for (const auto& line : row.logged)
+            EXPECT_TRUE(run.logged(line.first, line.second)) << "not logged: " << line.second << "\n" << run.log;
         if (row.lastMessage) {
             EXPECT_EQ(row.lastMessage, run.lastMessage()) << run.log;
         } else {
