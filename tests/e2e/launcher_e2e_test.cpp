@@ -71,6 +71,9 @@ protected:
         savedSettings.existed = e2e::fileExists(runtimeSettingsFile());
         savedSettings.bytes = e2e::readFile(runtimeSettingsFile());
         savedInstallerLocation.existed = e2e::readString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
+        // A run that died before restoring it left the stand-in's folder there.
+        if (e2e::equalsIgnoreCase(savedInstallerLocation.bytes, E2E_RECORDER_DIR))
+            savedInstallerLocation.bytes = e2e::systemFolder();
     }
 
     static void TearDownTestSuite() {
