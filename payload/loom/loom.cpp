@@ -15,51 +15,13 @@
 
 #include <string>
 
+#include "common/stand_in_support.h"
+
 namespace {
 
 const wchar_t kRuntimeKey[] = L"SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
 const wchar_t kFullVersion[] = L"3.1.0_27-b09";
 const wchar_t kBuildNumber[] = L"9";
-
-std::string toUtf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring environment(const wchar_t* name) {
-    wchar_t buffer[32768];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
-    return length > 0 && length < 32768 ? std::wstring(buffer, length) : std::wstring();
-}
-
-void appendLine(const std::wstring& path, const std::string& line) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::wstring recordPath() {
-    std::wstring path = environment(L"MAKO_LOOM_RECORD");
-    if (!path.empty()) return path;
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp, length) + L"loom-calls.txt";
-}
-
-std::wstring ownFolder() {
-    wchar_t path[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, path, 32768);
-    std::wstring full(path, length);
-    const size_t slash = full.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring(L".") : full.substr(0, slash);
-}
 
 bool setString(HKEY key, const wchar_t* name, const std::wstring& value) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -88,9 +50,9 @@ bool registerRuntime(const std::wstring& home) {
 
 int main() {
     const wchar_t* commandLine = GetCommandLineW();
-    appendLine(recordPath(), toUtf8(commandLine) + "\n");
+    stand_in::appendToFile(stand_in::recordPath(L"MAKO_LOOM_RECORD", L"loom-calls.txt"), stand_in::toUtf8(commandLine) + "\n");
 
-    std::wstring home = ownFolder() + L"\\jre";
+    std::wstring home = stand_in::folderOf(stand_in::ownPath()) + L"\\jre";
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
     const std::wstring installDir = L"INSTALLDIR=";

@@ -37,16 +37,14 @@
 #include <string>
 #include <vector>
 
+#include "common/stand_in_support.h"
+
 namespace {
 
-std::string toUtf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
+using stand_in::environment;
+using stand_in::folderOf;
+using stand_in::ownPath;
+using stand_in::toUtf8;
 
 std::wstring toUtf16(const std::string& text) {
     if (text.empty()) return std::wstring();
@@ -56,45 +54,11 @@ std::wstring toUtf16(const std::string& text) {
     return out;
 }
 
-std::wstring environment(const wchar_t* name) {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-    return length > 0 && length < buffer.size() ? std::wstring(buffer.data(), length) : std::wstring();
-}
-
-std::wstring folderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
-}
-
-std::wstring ownPath() {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    return std::wstring(buffer.data(), length);
-}
-
-std::wstring recordPath() {
-    std::wstring path = environment(L"MAKO_TEST_RECORD");
-    if (!path.empty()) return path;
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp, length) + L"msiexec-calls.txt";
-}
-
 std::string readFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-void appendFile(const std::wstring& path, const std::string& text) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 // The package of an install call: the argument after /i (or -i, /package).
@@ -221,7 +185,7 @@ size_t countInstallCalls(const std::string& record) {
 int main() {
     pauseUntilReleased();
     const wchar_t* commandLine = GetCommandLineW();
-    const std::wstring record = recordPath();
+    const std::wstring record = stand_in::recordPath(L"MAKO_TEST_RECORD", L"msiexec-calls.txt");
     const size_t earlierInstalls = countInstallCalls(readFile(record));
 
     std::string block = "command: " + toUtf8(commandLine) + "\n";
@@ -243,6 +207,6 @@ int main() {
         block += leaveReinstallRequest() ? "install-status: reinstall\n" : "install-status: write failed\n";
 
     block += "result: " + std::to_string(static_cast<long>(static_cast<LONG>(result))) + "\n\n";
-    appendFile(record, block);
+    stand_in::appendToFile(record, block);
     return static_cast<int>(result);
 }
