@@ -322,27 +322,26 @@ void InstallConfigData::deleteSettingsFile() {
 
 int32_t InstallConfigData::exportSettings() {
     CONFIG_LOG(INFO, "exportSettings", "...Exporting config settings");
-    bool same = false, empty = false;
-    if (exportConfig.equals(backupConfig, same) == 0 && same) {
-        CONFIG_LOG(INFO, "exportSettings", "Nothing new to export to runtime.");
-        return 0;
-    }
-    if (exportConfig.isEmpty(empty) == 0 && empty) {
-        deleteSettingsFile();
-        return 0;
-    }
-    return ExportConfigSettings(exportConfig, false);
+    return writeRuntimeFileFrom(exportConfig, backupConfig, false, "Nothing new to export to runtime.");
 }
 
 int32_t InstallConfigData::restoreSettings() {
     CONFIG_LOG(INFO, "restoreSettings", "...Restoring config settings");
+    return writeRuntimeFileFrom(backupConfig, exportConfig, true, nullptr);
+}
+
+int32_t InstallConfigData::writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
+                                                const char* unchangedLine) {
     bool same = false, empty = false;
-    if (backupConfig.equals(exportConfig, same) == 0 && same) return 0;
-    if (backupConfig.isEmpty(empty) == 0 && empty) {
+    if (store.equals(current, same) == 0 && same) {
+        if (unchangedLine) CONFIG_LOG(INFO, "exportSettings", unchangedLine);
+        return 0;
+    }
+    if (store.isEmpty(empty) == 0 && empty) {
         deleteSettingsFile();
         return 0;
     }
-    return ExportConfigSettings(backupConfig, true);
+    return ExportConfigSettings(store, silent);
 }
 
 int32_t InstallConfigData::ExportConfigSettings(SettingsContext& context, bool silent) {

@@ -63,6 +63,10 @@ private:
     int32_t importSources(SettingsContext& context, const std::string& path,
                           const std::vector<std::string>& arguments, bool silent);
     void normalizeExport();
+    // Writes store as the runtime settings file unless it equals current (the file already holds
+    // it); an empty store removes the file instead.
+    int32_t writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
+                                 const char* unchangedLine);
     void deleteSettingsFile();
 
     const KeyCatalogue& catalogue;
