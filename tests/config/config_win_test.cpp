@@ -70,8 +70,7 @@ protected:
         GetTempPathA(MAX_PATH, temp);
         scratch = std::string(temp) + "config_win_" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(scratch.c_str(), nullptr);
-        std::string log;
-        logOffset = readFile(globalLogger.path, log) ? log.size() : 0;
+        markLog();
     }
     void TearDown() override {
         DeleteFileA(runtimePath.c_str());
@@ -79,6 +78,10 @@ protected:
         std::system(("rmdir /s /q \"" + scratch + "\" >nul 2>nul").c_str());
     }
 
+    void markLog() {
+        std::string log;
+        logOffset = readFile(globalLogger.path, log) ? log.size() : 0;
+    }
     // What this test appended to the log, with the text mode's CR LF read back as "\n".
     std::string newLog() const {
         std::string log;
@@ -93,7 +96,7 @@ protected:
         bool empty = false;
         return context.isEmpty(empty) == 0 && empty;
     }
-    static std::string value(SettingsContext& context, const char* key) {
+    static std::string value(SettingsContext& context, const std::string& key) {
         std::string text;
         return context.valueOf(key, text) ? text : "<absent>";
     }
@@ -107,14 +110,13 @@ protected:
 TEST_F(RealConfig, EmptyCommandLineGivesTheSevenDefaultsAndEmptyStores) {
     InstallConfigData config(GetModuleHandle(nullptr), host);
     ASSERT_EQ(0, config.LoadConfigSettings(L"setup.exe"));
-    std::string path;
+    std::string path, defaults;
     config.working().settingsFilePath(path);
     EXPECT_EQ(runtimePath, path);
-
-    const char* defaults[][2] = {{"INSTALL_SILENT", "Disable"}, {"STATIC", "Disable"}, {"AUTO_UPDATE", "Enable"},
-                                 {"WEB_ANALYTICS", "Enable"},   {"EULA", "Disable"},   {"SPONSORS", "Enable"},
-                                 {"OEMUPDATE", "Disable"}};
-    for (const auto& entry : defaults) EXPECT_EQ(entry[1], value(config.working(), entry[0])) << entry[0];
+    for (const char* key : {"INSTALL_SILENT", "STATIC", "AUTO_UPDATE", "WEB_ANALYTICS", "EULA", "SPONSORS", "OEMUPDATE"})
+        defaults += std::string(key) + "=" + value(config.working(), key) + " ";
+    EXPECT_EQ("INSTALL_SILENT=Disable STATIC=Disable AUTO_UPDATE=Enable WEB_ANALYTICS=Enable EULA=Disable "
+              "SPONSORS=Enable OEMUPDATE=Disable ", defaults);
     EXPECT_FALSE(config.containsKey("CMDLINE"));
     EXPECT_TRUE(isEmpty(config.exported()));
     EXPECT_TRUE(isEmpty(config.backup()));
@@ -184,9 +186,7 @@ TEST_F(RealConfig, ConfigurationErrorsAreReportedWithTheirMessages) {
         for (const Row& row : rows) {
             const std::string name = std::string(row.name) + (silent ? " with /s" : "");
             host.boxes.clear();
-            std::string log;  // only this row's lines count
-            readFile(globalLogger.path, log);
-            logOffset = log.size();
+            markLog();  // only this row's lines count
             DeleteFileA(cfg.c_str());
             if (row.installFile) writeFile(cfg, row.installFile);
 

@@ -1,7 +1,6 @@
 #pragma once
 // A config host that records what the configuration shows and reads, with messages of the form
 // "[<id>] <%s> <%s>" so that tests can see which message was used with which arguments.
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,12 +27,10 @@ public:
         return id == 3073 ? "title" : "[" + std::to_string(id) + "] <%s> <%s>";
     }
     void showErrorBox(const std::string& title, const std::string& text) override { boxes.emplace_back(title, text); }
-    bool canOpenForReading(const std::string& path) override { return readable.count(path) > 0; }
-    void deleteFile(const std::string& path) override { deleted.push_back(path); }
+    bool canOpenForReading(const std::string&) override { return false; }
+    void deleteFile(const std::string&) override {}
     std::string utf8ToAnsi(const std::string& text) override { return text; }
 
     bool failSplit = false;
-    std::set<std::string> readable;
     std::vector<std::pair<std::string, std::string>> boxes;
-    std::vector<std::string> deleted;
 };
