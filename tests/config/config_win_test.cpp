@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -38,19 +39,14 @@ public:
     std::vector<std::pair<std::string, std::string>> boxes;
 };
 
-bool readFile(const std::string& path, std::string& bytes) {
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readFile(const std::string& path) {  // empty when missing
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return true;
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
-    return text;
-}
 
 const char* const kTitle = "Mako Installation Not Completed";
 
@@ -63,7 +59,8 @@ protected:
         const std::string mako = std::string(folder) + "\\Brennic\\Mako";
         SHCreateDirectoryExA(nullptr, mako.c_str(), nullptr);
         runtimePath = mako + "\\mako.settings.cfg";
-        hadRuntimeFile = readFile(runtimePath, savedRuntimeFile);
+        hadRuntimeFile = exists(runtimePath);
+        savedRuntimeFile = readFile(runtimePath);
         DeleteFileA(runtimePath.c_str());
 
         char temp[MAX_PATH];
@@ -78,20 +75,15 @@ protected:
         std::system(("rmdir /s /q \"" + scratch + "\" >nul 2>nul").c_str());
     }
 
-    void markLog() {
-        std::string log;
-        logOffset = readFile(globalLogger.path, log) ? log.size() : 0;
-    }
+    void markLog() { logOffset = readFile(globalLogger.path).size(); }
     // What this test appended to the log, with the text mode's CR LF read back as "\n".
     std::string newLog() const {
-        std::string log;
-        readFile(globalLogger.path, log);
-        return replaceAll(log.substr(std::min(logOffset, log.size())), "\r\n", "\n");
+        std::string log = readFile(globalLogger.path);
+        log.erase(0, std::min(logOffset, log.size()));
+        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
+        return log;
     }
-    std::string runtimeFile() const {
-        std::string bytes;
-        return readFile(runtimePath, bytes) ? bytes : "<none>";
-    }
+    std::string runtimeFile() const { return exists(runtimePath) ? readFile(runtimePath) : "<none>"; }
     static bool isEmpty(SettingsContext& context) {
         bool empty = false;
         return context.isEmpty(empty) == 0 && empty;
@@ -135,12 +127,7 @@ TEST_F(RealConfig, CommandLineOverInstallFileOverRuntimeFileOverDefaults) {
                              " STATIC=Enable \"INSTALLDIR=C:\\Program Files\\Mako\"";
     ASSERT_EQ(0, config.LoadConfigSettings(std::wstring(line.begin(), line.end())));
 
-    struct Row {
-        const char* key;
-        const char* working;
-        const char* exported;  // after the reduction to the persistent keys
-        const char* backup;
-    } rows[] = {
+    const char* const rows[][4] = {  // key, then its value in the working, export and backup stores
         {"AUTO_UPDATE", "Enable", "Enable", "Disable"},      // command line over both files
         {"SPONSORS", "Enable", "Enable", "Disable"},         // install file over runtime file
         {"WEB_ANALYTICS", "0", "0", "Disable"},              // install file over runtime file
@@ -149,10 +136,10 @@ TEST_F(RealConfig, CommandLineOverInstallFileOverRuntimeFileOverDefaults) {
         {"STATIC", "Enable", "<absent>", "<absent>"},        // not persistent
         {"INSTALLDIR", "C:\\Program Files\\Mako", "<absent>", "<absent>"},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.working, value(config.working(), row.key)) << row.key;
-        EXPECT_EQ(row.exported, value(config.exported(), row.key)) << row.key;
-        EXPECT_EQ(row.backup, value(config.backup(), row.key)) << row.key;
+    for (const auto& row : rows) {
+        EXPECT_EQ(row[1], value(config.working(), row[0])) << row[0];
+        EXPECT_EQ(row[2], value(config.exported(), row[0])) << row[0];
+        EXPECT_EQ(row[3], value(config.backup(), row[0])) << row[0];
     }
     EXPECT_EQ("STATIC=\"Enable\" AUTO_UPDATE=\"Enable\" SPONSORS=\"Enable\" WEB_ANALYTICS=\"0\" EULA=\"Enable\" "
               "INSTALLDIR=\"C:\\Program Files\\Mako\" INSTALLCFG=\"" + installFile + "\"",

@@ -35,11 +35,9 @@ TEST(ForgeCommand, ComposesEveryPartInItsPlace) {
         {"plain English", inputs(), kHead + " WRAPPER=1", ""},
         {"arguments keep their trailing space", with([](auto& in) { in.installerArguments = "A=1 "; }),
          kHead + "A=1  WRAPPER=1", "A=1 "},
-        {"Chinese transform right after the package",
+        {"transform right after the package",
          with([](auto& in) { in.transformLanguage = 2052; in.installerArguments = "A=1 "; }),
          kHead + "TRANSFORMS=:2052 A=1  WRAPPER=1", "A=1 "},
-        {"Japanese transform", with([](auto& in) { in.transformLanguage = 1041; }),
-         kHead + "TRANSFORMS=:1041  WRAPPER=1", ""},
         {"silent adds /qn and the default features",
          with([](auto& in) { in.silent = true; }),
          kHead + " /qn ADDLOCAL=PublicloomFeature,ToolsFeature WRAPPER=1",
@@ -53,9 +51,6 @@ TEST(ForgeCommand, ComposesEveryPartInItsPlace) {
          "ADDLOCAL=ToolsFeature  /qn ADDLOCAL=PublicloomFeature,ToolsFeature"},
         {"the ADDLOCAL key suppresses the default",
          with([](auto& in) { in.silent = true; in.hasAddLocalKey = true; }), kHead + " /qn WRAPPER=1", " /qn"},
-        {"no silent additions without silent mode",
-         with([](auto& in) { in.hasAddLocalKey = false; in.installerArguments = "X=2 "; }),
-         kHead + "X=2  WRAPPER=1", "X=2 "},
         {"log path right behind WRAPPER=1",
          with([](auto& in) { in.installerLogPath = "C:\\logs\\kit.log"; in.installDir = "C:\\Kit"; }),
          kHead + " WRAPPER=1 /l \"C:\\logs\\kit.log\" INSTALLDIR=\"C:\\Kit\" ", ""},
@@ -97,7 +92,6 @@ TEST(ForgeCommand, RefusesWhatDoesNotFitAndCutsNothing) {
         {"silent additions push the arguments over", 2040, 0, true, "installerArguments"},
         {"INSTALLDIR exactly to the limit", 0, 2047 - head - dirProperty, false, nullptr},
         {"INSTALLDIR one over", 0, 2048 - head - dirProperty, false, "finalCommand"},
-        {"long INSTALLDIR past the old cut", 1000, 1000, false, "finalCommand"},
     };
     for (const Row& row : rows) {
         ForgeCommandInputs in = inputs();
@@ -107,12 +101,8 @@ TEST(ForgeCommand, RefusesWhatDoesNotFitAndCutsNothing) {
         const ComposedCommand result = composeForgeCommand(in);
         if (row.failedBuffer == nullptr) {
             ASSERT_TRUE(result.ok) << row.name << ": " << result.failure();
-            EXPECT_LT(result.command.size(), kCommandCapacity) << row.name;
-            EXPECT_NE(result.command.find(in.installerArguments + " WRAPPER=1"), std::string::npos) << row.name;
-            if (!in.installDir.empty()) {
-                EXPECT_EQ(result.command.substr(result.command.size() - in.installDir.size() - 2), in.installDir + "\" ")
-                    << row.name;
-            }
+            const std::string tail = in.installDir.empty() ? "" : " INSTALLDIR=\"" + in.installDir + "\" ";
+            EXPECT_EQ(result.command, kHead + in.installerArguments + " WRAPPER=1" + tail) << row.name;
         } else {
             EXPECT_FALSE(result.ok) << row.name;
             EXPECT_TRUE(result.command.empty()) << row.name;
@@ -123,16 +113,10 @@ TEST(ForgeCommand, RefusesWhatDoesNotFitAndCutsNothing) {
     }
 }
 
-TEST(AppendInstallDir, QuotesRefusesAndIgnoresNull) {
+TEST(AppendInstallDir, IgnoresNullAndLeavesARefusedCommandAsItWas) {
     std::string command = "x";
     EXPECT_TRUE(AppendInstallDir(nullptr, command));
     EXPECT_EQ(command, "x");
-    EXPECT_TRUE(AppendInstallDir("\"C:\\A B\"", command));
-    EXPECT_EQ(command, "x INSTALLDIR=\"C:\\A B\" ");
-
-    std::string full(2047 - std::string(" INSTALLDIR=\"C\" ").size(), 'c');
-    EXPECT_TRUE(AppendInstallDir("C", full));
-    EXPECT_EQ(full.size(), 2047u);
     std::string over(2048 - std::string(" INSTALLDIR=\"C\" ").size(), 'c');
     const std::string before = over;
     EXPECT_FALSE(AppendInstallDir("C", over));
@@ -152,19 +136,11 @@ TEST(RuntimeCommand, ComposesSwitchesAndProperties) {
          "\"" + loom + "\" /s LAUNCHEDFROMFORGE=1 INSTALLDIR=\"D:\\Run Time\"  REBOOT=ReallySuppress"},
         {{loom, true, "\"D:\\R\"", false}, "\"" + loom + "\" /s LAUNCHEDFROMFORGE=1 NOSTARTMENU=1 INSTALLDIR=\"D:\\R\" "},
     };
-    for (const Row& row : rows) {
-        const ComposedCommand result = composeRuntimeCommand(row.in);
-        ASSERT_TRUE(result.ok) << row.expected;
-        EXPECT_EQ(result.command, row.expected);
-    }
+    for (const Row& row : rows) EXPECT_EQ(composeRuntimeCommand(row.in).command, row.expected);
 
     EXPECT_EQ(composeRuntimeInstallerPath("C:\\Kit").command, loom);
-    const ComposedCommand longHome = composeRuntimeInstallerPath(std::string(2040, 'h'));
-    EXPECT_FALSE(longHome.ok);
-    EXPECT_EQ(longHome.failedBuffer, "runtimeInstaller");
-    const ComposedCommand longDir = composeRuntimeCommand({loom, false, std::string(2020, 'r'), false});
-    EXPECT_FALSE(longDir.ok);
-    EXPECT_EQ(longDir.failedBuffer, "runtimeCommand");
+    EXPECT_EQ(composeRuntimeInstallerPath(std::string(2040, 'h')).failedBuffer, "runtimeInstaller");
+    EXPECT_EQ(composeRuntimeCommand({loom, false, std::string(2020, 'r'), false}).failedBuffer, "runtimeCommand");
 }
 
 TEST(RuntimeCommand, FeatureSelectionDecidesThePublicRuntime) {

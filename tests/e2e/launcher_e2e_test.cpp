@@ -2,18 +2,200 @@
 // reached through the recording msiexec.exe that each case names in InstallerLocation. Every case
 // starts from a machine without the kit, the runtime settings file, a reinstall request or a
 // marker, and gets a temporary folder of its own (TEMP of the launcher: its log, the records).
-#include "e2e/e2e_support.h"
+// Plain Win32 throughout, so that none of the launcher's own code stands between test and check.
+#include "platform/win32.h"
+// after windows.h
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <knownfolders.h>
 
+#include <fstream>
 #include <functional>
+#include <map>
+#include <sstream>
 
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readFile(const std::string& path) {  // empty when missing
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+void createFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
+
+void emptyFolder(const std::string& folder) {  // the files directly inside it
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+std::string localLowFolder() {
+    PWSTR wide = nullptr;
+    char narrow[MAX_PATH * 2] = {};
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppDataLow, 0, nullptr, &wide)))
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+    CoTaskMemFree(wide);
+    return narrow;
+}
+
+std::string commonAppDataFolder() {
+    char folder[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return folder;
+}
+
+std::string systemFolder() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, MAX_PATH);
+    return folder;
+}
+
+bool equalsIgnoreCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+// HKLM keys in the process's default view (0) or KEY_WOW64_32KEY / KEY_WOW64_64KEY; null when absent.
+HKEY openKey(const std::string& path, REGSAM access, REGSAM view, bool create = false) {
+    HKEY key = nullptr;
+    const LSTATUS status =
+        create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, access | view, nullptr, &key, nullptr)
+               : RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | view, &key);
+    return status == ERROR_SUCCESS ? key : nullptr;
+}
+
+bool readString(const std::string& path, const std::string& name, std::string& out, REGSAM view = 0) {
+    HKEY key = openKey(path, KEY_READ, view);
+    char buffer[4096] = {};
+    DWORD type = 0, size = sizeof buffer - 1;
+    const bool read = key && RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+                                 ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ);
+    if (key) RegCloseKey(key);
+    if (read) out = buffer;
+    return read;
+}
+
+bool keyExists(const std::string& path, REGSAM view = 0) {
+    HKEY key = openKey(path, KEY_READ, view);
+    if (key) RegCloseKey(key);
+    return key != nullptr;
+}
+
+bool setString(const std::string& path, const std::string& name, const std::string& value) {
+    HKEY key = openKey(path, KEY_READ | KEY_WRITE, 0, true);
+    const bool set = key && RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    return set;
+}
+
+void deleteValue(const std::string& path, const std::string& name) {
+    if (HKEY key = openKey(path, KEY_READ | KEY_WRITE, 0)) {
+        RegDeleteValueA(key, name.c_str());
+        RegCloseKey(key);
+    }
+}
+
+// Environment variables of this process, which started programs inherit; put back on destruction.
+class ScopedEnvironment {
+public:
+    ~ScopedEnvironment() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            SetEnvironmentVariableA(it->first.c_str(), it->second.empty() ? nullptr : it->second.c_str() + 1);
+    }
+    void set(const std::string& name, const std::string& value) {
+        std::vector<char> buffer(32768);
+        const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        saved.emplace_back(name, length > 0 ? "=" + std::string(buffer.data(), length) : "");  // "": did not exist
+        SetEnvironmentVariableA(name.c_str(), value.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> saved;
+};
+
+// A program this test started, ended by the destructor if it still runs.
+class Process {
+public:
+    Process() = default;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() {
+        if (running()) TerminateProcess(info.hProcess, 1);
+        if (info.hProcess) CloseHandle(info.hProcess);
+        if (info.hThread) CloseHandle(info.hThread);
+    }
+    // Starts "<program>" <arguments>; false (with the system error in error) when it cannot.
+    bool start(const std::string& program, const std::string& arguments, DWORD& error) {
+        std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            return true;
+        error = GetLastError();
+        info = PROCESS_INFORMATION{};
+        return false;
+    }
+    bool running() const { return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+    // The full 32-bit exit code in signed form; false when still running after timeoutMs.
+    bool wait(DWORD timeoutMs, long& exitCode) {
+        if (!info.hProcess || WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        exitCode = static_cast<long>(static_cast<LONG>(code));
+        return true;
+    }
+
+private:
+    PROCESS_INFORMATION info{};
+};
+
+// The msiexec.exe stand-in records each call as "name: value" lines ("command", "package", "event",
+// "archives", "install-status", "result"), calls separated by an empty line.
+using RecordedCall = std::map<std::string, std::string>;
+
+std::string field(const RecordedCall& call, const std::string& name) {
+    const auto found = call.find(name);
+    return found == call.end() ? std::string("<none>") : found->second;
+}
+
+std::vector<RecordedCall> parseRecord(const std::string& text) {
+    std::vector<RecordedCall> calls(1);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t colon = line.find(": ");
+        if (line.empty() && !calls.back().empty()) calls.emplace_back();
+        else if (colon != std::string::npos) calls.back()[line.substr(0, colon)] = line.substr(colon + 2);
+    }
+    if (calls.back().empty()) calls.pop_back();
+    return calls;
+}
+
+// The launcher's log as "<LEVEL>: <message>" entries: each is a "[YYYY/..." header line followed by
+// "\t<LEVEL>: <message>" and the message's further lines.
+std::vector<std::string> parseLog(const std::string& text) {
+    std::vector<std::string> entries;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 6 && line[0] == '[' && line[5] == '/') entries.emplace_back();
+        else if (!entries.empty()) entries.back() += entries.back().empty() ? line.substr(line[0] == '\t') : "\n" + line;
+    }
+    for (std::string& entry : entries) entry.erase(entry.find_last_not_of("\n ") + 1);
+    return entries;
+}
 
 #ifdef _WIN64
 constexpr REGSAM kLauncherView = KEY_WOW64_64KEY;
@@ -36,29 +218,27 @@ const char* const kPayloadFiles[] = {"forge3.1.0_27.msi", "ss310270.cab", "st310
                                      "sz310270.cab"};
 constexpr DWORD kLauncherTimeoutMs = 300000;
 
-std::string workFolder(const char* name) {
-    return e2e::knownFolder(FOLDERID_LocalAppDataLow) + "\\Halden\\Mako\\" + name;
-}
-std::string markerPath() { return e2e::knownFolder(FOLDERID_LocalAppDataLow) + "\\Halden\\Mako\\MAKO_INSTALL_FLAG"; }
-std::string runtimeSettingsFile() { return e2e::commonAppDataFolder() + "\\Brennic\\Mako\\mako.settings.cfg"; }
-std::string realMsiexec() { return e2e::systemFolder() + "\\msiexec.exe"; }
+std::string workFolder(const char* name) { return localLowFolder() + "\\Halden\\Mako\\" + name; }
+std::string markerPath() { return localLowFolder() + "\\Halden\\Mako\\MAKO_INSTALL_FLAG"; }
+std::string runtimeSettingsFile() { return commonAppDataFolder() + "\\Brennic\\Mako\\mako.settings.cfg"; }
+std::string realMsiexec() { return systemFolder() + "\\msiexec.exe"; }
 
-bool kitRegistered() { return e2e::keyExists(kKitKey, kLauncherView) || e2e::keyExists(kUninstallKey, kLauncherView); }
+bool kitRegistered() { return keyExists(kKitKey, kLauncherView) || keyExists(kUninstallKey, kLauncherView); }
 
 // What one launcher run left behind.
 struct LauncherRun {
-    bool finished = false;
     long exitCode = 0;
-    std::string folder;  // its TEMP, with trailing separator
     std::string log;
-    std::vector<e2e::LogEntry> entries;
-    std::vector<e2e::RecordedCall> installerCalls;
+    std::vector<std::string> entries;
+    std::vector<RecordedCall> installerCalls;
     std::string loomRecord;
 
-    std::string lastMessage() const { return entries.empty() ? std::string("<empty log>") : entries.back().message; }
+    std::string lastMessage() const {
+        return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2);
+    }
     bool logged(const std::string& level, const std::string& text) const {
-        for (const e2e::LogEntry& entry : entries)
-            if (entry.level == level && entry.message.find(text) != std::string::npos) return true;
+        for (const std::string& entry : entries)
+            if (entry.rfind(level + ": ", 0) == 0 && entry.find(text) != std::string::npos) return true;
         return false;
     }
 };
@@ -68,44 +248,48 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 class LauncherE2E : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        savedSettings.existed = e2e::fileExists(runtimeSettingsFile());
-        savedSettings.bytes = e2e::readFile(runtimeSettingsFile());
-        savedInstallerLocation.existed = e2e::readString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
+        savedSettings.existed = fileExists(runtimeSettingsFile());
+        savedSettings.bytes = readFile(runtimeSettingsFile());
+        savedInstallerLocation.existed = readString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
         // A run that died before restoring it left the stand-in's folder there.
-        if (e2e::equalsIgnoreCase(savedInstallerLocation.bytes, E2E_RECORDER_DIR))
-            savedInstallerLocation.bytes = e2e::systemFolder();
+        if (equalsIgnoreCase(savedInstallerLocation.bytes, E2E_RECORDER_DIR))
+            savedInstallerLocation.bytes = systemFolder();
     }
 
     static void TearDownTestSuite() {
         uninstallKit();
         restoreInstallerLocation();
         if (savedSettings.existed) {
-            e2e::writeFile(runtimeSettingsFile(), savedSettings.bytes);
+            writeFile(runtimeSettingsFile(), savedSettings.bytes);
         } else {
             DeleteFileA(runtimeSettingsFile().c_str());
         }
     }
 
     void SetUp() override {
-        ASSERT_TRUE(e2e::fileExists(E2E_SETUP_EXE)) << E2E_SETUP_EXE;
+        ASSERT_TRUE(fileExists(E2E_SETUP_EXE)) << E2E_SETUP_EXE;
         resetMachine();
     }
 
     void TearDown() override {
         restoreInstallerLocation();
-        e2e::deleteValue(kVelmoraKey, "InstallStatus");
+        deleteValue(kVelmoraKey, "InstallStatus");
     }
 
     static void uninstallKit() {
-        if (kitRegistered()) e2e::runToEnd(realMsiexec(), "/x " E2E_KIT_PRODUCT_CODE " /qn", kLauncherTimeoutMs);
-        e2e::deleteKey(kRuntimeKey, kLauncherView);  // left by loom.exe, outside the package
+        Process uninstall;
+        DWORD error = 0;
+        long code = 0;
+        if (kitRegistered() && uninstall.start(realMsiexec(), "/x " E2E_KIT_PRODUCT_CODE " /qn", error))
+            uninstall.wait(kLauncherTimeoutMs, code);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, kLauncherView, 0);  // left by loom.exe, outside the package
     }
 
     static void restoreInstallerLocation() {
         if (savedInstallerLocation.existed) {
-            e2e::setString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
+            setString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
         } else {
-            e2e::deleteValue(kInstallerKey, "InstallerLocation");
+            deleteValue(kInstallerKey, "InstallerLocation");
         }
     }
 
@@ -115,91 +299,86 @@ protected:
         uninstallKit();
         ASSERT_FALSE(kitRegistered()) << "the kit could not be removed before the case";
         DeleteFileA(runtimeSettingsFile().c_str());
-        e2e::deleteValue(kVelmoraKey, "InstallStatus");
+        deleteValue(kVelmoraKey, "InstallStatus");
         DeleteFileA(markerPath().c_str());
-        for (const char* folder : {kWorkFolderName, kOtherWorkFolderName}) e2e::emptyFolder(workFolder(folder));
-        ASSERT_TRUE(e2e::setString(kInstallerKey, "InstallerLocation", E2E_RECORDER_DIR));
+        for (const char* folder : {kWorkFolderName, kOtherWorkFolderName}) emptyFolder(workFolder(folder));
+        ASSERT_TRUE(setString(kInstallerKey, "InstallerLocation", E2E_RECORDER_DIR));
     }
 
     // A fresh folder for the next launcher run: <temp>\mako-e2e\<case>-<n>\.
     std::string nextRunFolder() {
-        const std::string folder = e2e::tempFolder() + "mako-e2e\\" +
+        char temp[MAX_PATH + 1] = {};
+        GetTempPathA(sizeof temp, temp);
+        const std::string folder = std::string(temp) + "mako-e2e\\" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                                   std::to_string(++runs) + "\\";
-        e2e::createFolders(folder.substr(0, folder.size() - 1));
-        e2e::emptyFolder(folder.substr(0, folder.size() - 1));
-        return folder;
+                                   std::to_string(++runs);
+        createFolders(folder);
+        emptyFolder(folder);
+        return folder + "\\";
     }
 
     // Starts the launcher with TEMP pointing at folder; the variables in env reach it and, through
     // it, the msiexec.exe stand-in.
-    e2e::Process start(const std::string& program, const std::string& arguments, const std::string& folder,
-                       const Environment& env = {}) {
-        e2e::ScopedEnvironment scoped;
+    void start(Process& process, const std::string& program, const std::string& arguments, const std::string& folder,
+               const Environment& env = {}) {
+        ScopedEnvironment scoped;
         scoped.set("TEMP", folder.substr(0, folder.size() - 1));
         scoped.set("TMP", folder.substr(0, folder.size() - 1));
         scoped.set("MAKO_TEST_RECORD", folder + "msiexec-calls.txt");
         scoped.set("MAKO_LOOM_RECORD", folder + "loom-calls.txt");
         for (const auto& variable : env) scoped.set(variable.first, variable.second);
-        e2e::Process process;
         DWORD error = 0;
         EXPECT_TRUE(process.start(program, arguments, error)) << program << ": system error " << error;
-        return process;
     }
 
-    LauncherRun finish(e2e::Process& process, const std::string& folder) {
+    LauncherRun finish(Process& process, const std::string& folder) {
         LauncherRun run;
-        run.folder = folder;
-        run.finished = process.wait(kLauncherTimeoutMs, run.exitCode);
-        EXPECT_TRUE(run.finished) << "the launcher did not end within " << kLauncherTimeoutMs << " ms";
-        run.log = e2e::readFile(folder + "musched.log");
-        run.entries = e2e::parseLog(run.log);
-        run.installerCalls = e2e::parseRecord(e2e::readFile(folder + "msiexec-calls.txt"));
-        run.loomRecord = e2e::readFile(folder + "loom-calls.txt");
+        EXPECT_TRUE(process.wait(kLauncherTimeoutMs, run.exitCode)) << "the launcher did not end in time";
+        run.log = readFile(folder + "musched.log");
+        run.entries = parseLog(run.log);
+        run.installerCalls = parseRecord(readFile(folder + "msiexec-calls.txt"));
+        run.loomRecord = readFile(folder + "loom-calls.txt");
         return run;
     }
 
     LauncherRun runLauncher(const std::string& arguments, const Environment& env = {},
                             const std::string& program = E2E_SETUP_EXE) {
         const std::string folder = nextRunFolder();
-        e2e::Process process = start(program, arguments, folder, env);
+        Process process;
+        start(process, program, arguments, folder, env);
         return finish(process, folder);
     }
 
     struct Saved {
-        bool existed = false;
+        bool existed;
         std::string bytes;
     };
-    static Saved savedSettings;
-    static Saved savedInstallerLocation;
+    static inline Saved savedSettings, savedInstallerLocation;  // zero-initialized
     int runs = 0;
 };
-
-LauncherE2E::Saved LauncherE2E::savedSettings;
-LauncherE2E::Saved LauncherE2E::savedInstallerLocation;
 
 // The kit of this bitness is installed from the work folder (after a run that returned 0).
 void expectKitInstalled() {
     std::string makoHome, buildNumber;
-    ASSERT_TRUE(e2e::readString(kKitKey, "MakoHome", makoHome, kLauncherView)) << "kit key missing in the launcher's view";
-    EXPECT_TRUE(e2e::readString(kKitKey, "BuildNumber", buildNumber, kLauncherView));
+    ASSERT_TRUE(readString(kKitKey, "MakoHome", makoHome, kLauncherView)) << "kit key missing in the launcher's view";
+    EXPECT_TRUE(readString(kKitKey, "BuildNumber", buildNumber, kLauncherView));
     EXPECT_EQ("9", buildNumber);
-    EXPECT_TRUE(e2e::keyExists(kUninstallKey, kLauncherView)) << "product code not registered: " << kUninstallKey;
-    EXPECT_FALSE(e2e::keyExists(kKitKey, kOtherView)) << "kit key in the other registry view";
+    EXPECT_TRUE(keyExists(kUninstallKey, kLauncherView)) << "product code not registered: " << kUninstallKey;
+    EXPECT_FALSE(keyExists(kKitKey, kOtherView)) << "kit key in the other registry view";
     if (!makoHome.empty() && makoHome.back() != '\\') makoHome += '\\';
     for (const char* file : {"README.txt", "src.dat", "lib\\tools.dat", "bin\\forge.dat"})
-        EXPECT_TRUE(e2e::fileExists(makoHome + file)) << makoHome << file;
+        EXPECT_TRUE(fileExists(makoHome + file)) << makoHome << file;
 }
 
 // The single installer call ran after the archives were complete and the event was set.
 void expectOneInstallCall(const LauncherRun& run, const std::string& result) {
     ASSERT_EQ(1u, run.installerCalls.size()) << run.log;
-    const e2e::RecordedCall& call = run.installerCalls[0];
-    EXPECT_EQ("signalled", call.get("event"));
-    EXPECT_EQ("complete", call.get("archives"));
-    EXPECT_EQ(result, call.get("result"));
-    EXPECT_TRUE(e2e::equalsIgnoreCase(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi", call.get("package")))
-        << call.get("package");
+    const RecordedCall& call = run.installerCalls[0];
+    EXPECT_EQ("signalled", field(call, "event"));
+    EXPECT_EQ("complete", field(call, "archives"));
+    EXPECT_EQ(result, field(call, "result"));
+    EXPECT_TRUE(equalsIgnoreCase(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi", field(call, "package")))
+        << field(call, "package");
 }
 
 TEST_F(LauncherE2E, SilentInstallInstallsKitFromExtractedPayload) {
@@ -208,7 +387,7 @@ TEST_F(LauncherE2E, SilentInstallInstallsKitFromExtractedPayload) {
 
     expectOneInstallCall(run, "0");
     if (!run.installerCalls.empty()) {
-        const std::string command = run.installerCalls[0].get("command");
+        const std::string command = field(run.installerCalls[0], "command");
         EXPECT_THAT(command, HasSubstr(" /qn ADDLOCAL=PublicloomFeature,ToolsFeature WRAPPER=1"));
         EXPECT_THAT(command, Not(HasSubstr("TRANSFORMS=")));
     }
@@ -216,18 +395,18 @@ TEST_F(LauncherE2E, SilentInstallInstallsKitFromExtractedPayload) {
 
     // The payload as carried, in this bitness's work folder only.
     for (const char* name : kPayloadFiles) {
-        const std::string extracted = e2e::readFile(workFolder(kWorkFolderName) + "\\" + name);
-        const std::string carried = e2e::readFile(std::string(E2E_PAYLOAD_DIR) + "\\" + name);
+        const std::string extracted = readFile(workFolder(kWorkFolderName) + "\\" + name);
+        const std::string carried = readFile(std::string(E2E_PAYLOAD_DIR) + "\\" + name);
         EXPECT_FALSE(carried.empty()) << name;
         EXPECT_TRUE(extracted == carried) << name << ": " << extracted.size() << " bytes, carried " << carried.size();
-        EXPECT_FALSE(e2e::fileExists(workFolder(kOtherWorkFolderName) + "\\" + name)) << kOtherWorkFolderName << name;
+        EXPECT_FALSE(fileExists(workFolder(kOtherWorkFolderName) + "\\" + name)) << kOtherWorkFolderName << name;
     }
 
     // The public runtime ran silently from the kit's folder and was deleted afterwards.
     EXPECT_THAT(run.loomRecord, HasSubstr("loom.exe\" /s LAUNCHEDFROMFORGE=1"));
     std::string makoHome;
-    e2e::readString(kKitKey, "MakoHome", makoHome, kLauncherView);
-    EXPECT_FALSE(makoHome.empty() || e2e::fileExists(makoHome + "\\loom.exe")) << makoHome;
+    readString(kKitKey, "MakoHome", makoHome, kLauncherView);
+    EXPECT_FALSE(makoHome.empty() || fileExists(makoHome + "\\loom.exe")) << makoHome;
 
     EXPECT_EQ("Wrapper exit code: 0", run.lastMessage()) << run.log;
 }
@@ -246,7 +425,7 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
     const std::vector<Row> rows = {
         {"faulty install configuration file",
          [](const std::string& folder) {
-             e2e::writeFile(folder + "faulty.cfg", "# install configuration\nINSTALL_SILENT=Enable\nno separator here\n");
+             writeFile(folder + "faulty.cfg", "# install configuration\nINSTALL_SILENT=Enable\nno separator here\n");
              return "/s INSTALLCFG=" + folder + "faulty.cfg";
          },
          E2E_SETUP_EXE, -80,
@@ -255,7 +434,7 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
          nullptr},
         {"installer location unreadable",
          [](const std::string&) {
-             e2e::deleteValue(kInstallerKey, "InstallerLocation");
+             deleteValue(kInstallerKey, "InstallerLocation");
              return std::string("/s");
          },
          E2E_SETUP_EXE, -3, {}, nullptr},
@@ -275,7 +454,8 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
         SCOPED_TRACE(row.what);
         resetMachine();
         const std::string folder = nextRunFolder();
-        e2e::Process process = start(row.program, row.arguments(folder), folder);
+        Process process;
+        start(process, row.program, row.arguments(folder), folder);
         const LauncherRun run = finish(process, folder);
         EXPECT_EQ(row.expected, run.exitCode);
         EXPECT_TRUE(run.installerCalls.empty()) << run.installerCalls.size() << " installer calls";
@@ -292,51 +472,34 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
 
 // The installer's own result is the exit code; a failed install puts the runtime settings file back.
 TEST_F(LauncherE2E, InstallerResultIsExitCodeAndFailureRestoresRuntimeSettings) {
-    struct Row {
-        const char* result;
-        long expected;
-        const char* settingAfter;
-        const char* settingNotAfter;
-    };
-    const Row rows[] = {
-        {"1603", 1603, "AUTO_UPDATE=Disable", "AUTO_UPDATE=Enable"},
-        {"3010", 3010, "AUTO_UPDATE=Disable", "AUTO_UPDATE=Enable"},
-        {"0", 0, "AUTO_UPDATE=Enable", "AUTO_UPDATE=Disable"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string("installer result ") + row.result);
+    for (const std::string result : {"1603", "3010", "0"}) {
+        SCOPED_TRACE("installer result " + result);
         resetMachine();
-        e2e::createFolders(e2e::commonAppDataFolder() + "\\Brennic\\Mako");
-        e2e::writeFile(runtimeSettingsFile(), "AUTO_UPDATE=Disable\n");
-        const LauncherRun run = runLauncher("AUTO_UPDATE=Enable /s", {{"MAKO_TEST_MSIEXEC_RESULT", row.result}});
-        EXPECT_EQ(row.expected, run.exitCode);
-        expectOneInstallCall(run, row.result);
-        const std::string settings = e2e::readFile(runtimeSettingsFile());
-        EXPECT_THAT(settings, HasSubstr(row.settingAfter));
-        EXPECT_THAT(settings, Not(HasSubstr(row.settingNotAfter)));
-        EXPECT_EQ("Wrapper exit code: " + std::string(row.result), run.lastMessage());
+        createFolders(commonAppDataFolder() + "\\Brennic\\Mako");
+        writeFile(runtimeSettingsFile(), "AUTO_UPDATE=Disable\n");
+        const LauncherRun run = runLauncher("AUTO_UPDATE=Enable /s", {{"MAKO_TEST_MSIEXEC_RESULT", result}});
+        EXPECT_EQ(std::stol(result), run.exitCode);
+        expectOneInstallCall(run, result);
+        const bool restored = result != "0";
+        const std::string settings = readFile(runtimeSettingsFile());
+        EXPECT_THAT(settings, HasSubstr(restored ? "AUTO_UPDATE=Disable" : "AUTO_UPDATE=Enable"));
+        EXPECT_THAT(settings, Not(HasSubstr(restored ? "AUTO_UPDATE=Enable" : "AUTO_UPDATE=Disable")));
+        EXPECT_EQ("Wrapper exit code: " + result, run.lastMessage());
     }
 }
 
 // A "reinstall" request left by the package's run gets exactly one identical rerun.
 TEST_F(LauncherE2E, ReinstallRequestRerunsOnce) {
-    struct Row {
-        const char* request;  // how often the stand-in leaves the request
-        bool leftInRegistry;
-    };
-    for (const Row row : {Row{"once", false}, Row{"always", true}}) {
-        SCOPED_TRACE(std::string("MAKO_TEST_REINSTALL=") + row.request);
+    for (const std::string request : {"once", "always"}) {  // how often the stand-in leaves the request
+        SCOPED_TRACE("MAKO_TEST_REINSTALL=" + request);
         resetMachine();
-        const LauncherRun run =
-            runLauncher("/s", {{"MAKO_TEST_REINSTALL", row.request}, {"MAKO_TEST_MSIEXEC_RESULT", "0"}});
+        const LauncherRun run = runLauncher("/s", {{"MAKO_TEST_REINSTALL", request}, {"MAKO_TEST_MSIEXEC_RESULT", "0"}});
         EXPECT_EQ(0, run.exitCode);
         ASSERT_EQ(2u, run.installerCalls.size()) << run.log;
-        EXPECT_EQ(run.installerCalls[0].get("command"), run.installerCalls[1].get("command"));
-        std::string status;
-        EXPECT_EQ(row.leftInRegistry, e2e::readString(kVelmoraKey, "InstallStatus", status));
-        if (row.leftInRegistry) {
-            EXPECT_EQ("reinstall", status);
-        }
+        EXPECT_EQ(field(run.installerCalls[0], "command"), field(run.installerCalls[1], "command"));
+        std::string status = "<none>";
+        readString(kVelmoraKey, "InstallStatus", status);
+        EXPECT_EQ(request == "always" ? "reinstall" : "<none>", status);
     }
 }
 
@@ -345,8 +508,9 @@ TEST_F(LauncherE2E, ReinstallRequestRerunsOnce) {
 TEST_F(LauncherE2E, SecondLauncherIsRefusedWhileFirstHoldsMarker) {
     const std::string firstFolder = nextRunFolder();
     const std::string release = firstFolder + "release";
-    e2e::Process first = start(E2E_SETUP_EXE, "/s", firstFolder,
-                               {{"MAKO_TEST_PAUSE_UNTIL", release}, {"MAKO_TEST_MSIEXEC_RESULT", "0"}});
+    Process first;
+    start(first, E2E_SETUP_EXE, "/s", firstFolder,
+          {{"MAKO_TEST_PAUSE_UNTIL", release}, {"MAKO_TEST_MSIEXEC_RESULT", "0"}});
 
     // The event is set once the archives are written, right before or while the installer runs.
     bool inside = false;
@@ -365,18 +529,18 @@ TEST_F(LauncherE2E, SecondLauncherIsRefusedWhileFirstHoldsMarker) {
     EXPECT_TRUE(second.installerCalls.empty());
     EXPECT_TRUE(first.running()) << "the first launcher ended before the second was checked";
 
-    e2e::writeFile(release, "");
+    writeFile(release, "");
     const LauncherRun firstRun = finish(first, firstFolder);
     EXPECT_EQ(0, firstRun.exitCode);
     EXPECT_EQ(1u, firstRun.installerCalls.size());
-    EXPECT_FALSE(e2e::fileExists(markerPath())) << "the marker outlived its holder";
+    EXPECT_FALSE(fileExists(markerPath())) << "the marker outlived its holder";
 }
 
 void expectJapaneseInstall(const LauncherRun& run) {
     EXPECT_EQ(0, run.exitCode);
     expectOneInstallCall(run, "0");
     if (!run.installerCalls.empty()) {
-        EXPECT_THAT(run.installerCalls[0].get("command"), HasSubstr("forge3.1.0_27.msi\" TRANSFORMS=:1041 "));
+        EXPECT_THAT(field(run.installerCalls[0], "command"), HasSubstr("forge3.1.0_27.msi\" TRANSFORMS=:1041 "));
     }
     expectKitInstalled();
     EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());

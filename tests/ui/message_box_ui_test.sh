@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# UI test under Xvfb: starts a Windows program that should show a message box, reads the box
-# (caption and text) with msgbox-probe.exe, saves a screenshot while it is up, presses its button,
-# and checks the texts and the program's full exit code.
-#
+# UI test under Xvfb: msgbox-probe.exe starts the program, reads its message box, waits while we
+# take a screenshot, presses the button; then the texts and the full exit code are checked. Own X
+# server and own Wine desktop, so that no other display or prefix desktop is touched.
 #   message_box_ui_test.sh <out-dir> <probe.exe> <caption> <expected-text-part> <expected-exit> <program.exe> [args...]
-#
-# The box lives on a Wine desktop of its own on an X server of its own, so that neither touches
-# other displays nor the default desktop that tests without a display share in the same prefix.
 set -euo pipefail
 out=$(realpath -m "$1") probe=$2 caption=$3 expected=$4 expected_exit=$5 program=$6
 shift 6
@@ -15,7 +11,6 @@ export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree
 mkdir -p "$out"
 rm -f "$out/box.txt" "$out/press" "$out/box.png" "$out/display"
 
-# Xvfb picks a free display number itself and tells it once it accepts clients.
 exec 3>"$out/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.out" 2>&1 &
 xvfb=$!
@@ -26,14 +21,12 @@ for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
 [ -s "$out/display" ] || { echo "FAIL: Xvfb did not start"; cat "$out/xvfb.out"; exit 1; }
 export DISPLAY=":$(head -n1 "$out/display")"
 
-# Unix paths as Wine sees them (drive Z: is the root), without starting a Wine process.
 winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 quote() { case $1 in *' '*) printf '"%s"' "$1" ;; *) printf '%s' "$1" ;; esac; }
 command_line=$(quote "$(winpath "$program")")
 for arg in "$@"; do command_line+=" $(quote "$arg")"; done
 
-# The caption goes by file: a non-ASCII argument reaches Wine intact only when the Unix locale it
-# is written in is installed, which a language row (LC_ALL=ja_JP.UTF-8) does not need otherwise.
+# The caption goes by file: a non-ASCII argument reaches Wine intact only in an installed locale.
 printf '%s' "$caption" >"$out/caption.txt"
 desktop="msgbox-ui-$$"
 wine explorer "/desktop=$desktop,800x600" "$(winpath "$probe")" "@$(winpath "$out/caption.txt")" "$(winpath "$out/box.txt")" \

@@ -47,8 +47,6 @@ std::wstring fromFileIfNamed(const std::wstring& argument) {
     return text;
 }
 
-bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 void append(const std::wstring& path, const std::string& text) {
     if (FILE* out = _wfopen(path.c_str(), L"ab")) {
         std::fwrite(text.data(), 1, text.size(), out);
@@ -62,11 +60,10 @@ BOOL CALLBACK addTitle(HWND window, LPARAM seen) {
     return TRUE;
 }
 
+bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 int run(int argc, wchar_t** argv) {
-    if (argc < 6) {
-        std::fprintf(stderr, "usage: msgbox-probe <caption> <record-file> <press-file> <timeout-ms> <command line>\n");
-        return 64;
-    }
+    if (argc < 6) return 64;
     const std::wstring caption = fromFileIfNamed(argv[1]), record = argv[2], press = argv[3];
     const DWORD timeoutMs = static_cast<DWORD>(_wtoi(argv[4]));
     std::wstring commandLine = argv[5];
