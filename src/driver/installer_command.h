@@ -82,8 +82,8 @@ bool GetWIPath(char* out, size_t capacity);
 bool GetInstallStatus(char* out, size_t capacity);
 
 // Writes "InstallStatus", or with null deletes it and then deletes the Velmora key if that left it
-// with no values and no subkeys. False only when the keys cannot be opened; the delete and write
-// results themselves are not reported.
+// with no values and no subkeys. False when the keys cannot be opened or a value cannot be
+// written; the results of the deletions are not reported.
 bool SetInstallStatus(const char* valueOrNull);
 
 // Reads "MakoHome" of HKLM\SOFTWARE\Velmora\Mako Development Kit\<version> into out. On failure logs

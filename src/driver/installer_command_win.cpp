@@ -103,11 +103,11 @@ bool SetInstallStatus(const char* valueOrNull) {
             subkeys == 0 && values == 0) {
             RegDeleteKeyA(software.get(), "Velmora");
         }
-    } else {
-        RegSetValueExA(velmora.get(), kInstallStatus, 0, REG_SZ, reinterpret_cast<const BYTE*>(valueOrNull),
-                       static_cast<DWORD>(std::strlen(valueOrNull) + 1));
+        return true;
     }
-    return true;
+    // A value that was not stored is not reported as stored.
+    return RegSetValueExA(velmora.get(), kInstallStatus, 0, REG_SZ, reinterpret_cast<const BYTE*>(valueOrNull),
+                          static_cast<DWORD>(std::strlen(valueOrNull) + 1)) == ERROR_SUCCESS;
 }
 
 bool FindForgeHome(char (&out)[kCommandCapacity]) {
