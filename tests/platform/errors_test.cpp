@@ -23,12 +23,10 @@ TEST(JoinErrorMessages, SeparatorRules) {
 TEST(MdsError, CarriesRaiseLocationAndIsCatchableAsItsBase) {
     const SourceLocation where{"C:\\src\\platform/Locales.cpp", "Locale::fromLangId", 255};
     try {
-        throw MdsError<std::runtime_error>(std::runtime_error("unsupported locale langId: 1036"), where);
-    } catch (const std::exception& e) {
+        throw MdsError<std::invalid_argument>(std::invalid_argument("unsupported locale langId: 1036"), where);
+    } catch (const std::logic_error& e) {
         EXPECT_STREQ("Locales.cpp(255) at Locale::fromLangId(): unsupported locale langId: 1036", e.what());
     }
-    EXPECT_THROW(throw MdsError<std::length_error>(std::length_error("small"), where), std::logic_error);
-    EXPECT_THROW(throw MdsError<std::invalid_argument>(std::invalid_argument("bad"), where), std::invalid_argument);
 }
 
 }  // namespace

@@ -17,20 +17,6 @@ std::string systemProgram(const char* name) {
     return std::string(folder, length) + "\\" + name;
 }
 
-class ExecutorTest : public ::testing::Test {
-protected:
-    std::string logPath = wintest::scratchFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    wintest::GlobalLogRedirect redirect{logPath};
-    std::string cmd = systemProgram("cmd.exe");
-
-    // The log is written in text mode.
-    std::string log() const {
-        std::string text = wintest::readFile(logPath);
-        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
-        return text;
-    }
-};
-
 TEST(ExecutorCommandLine, ComposesTheThreeForms) {
     struct Row {
         const char* program;
@@ -62,48 +48,44 @@ TEST(ExecutorCommandLine, ComposesTheThreeForms) {
     }
 }
 
-TEST_F(ExecutorTest, EmptyProgramPathIsRefusedAndTheRunnersReturn1627) {
+TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
+    const std::string logPath = wintest::scratchFile("executor");
+    wintest::GlobalLogRedirect redirect(logPath);
+    const std::string cmd = systemProgram("cmd.exe");
+    auto log = [&] {  // written in text mode
+        std::string text = wintest::readFile(logPath);
+        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+        return text;
+    };
     EXPECT_THROW(Executor("  \t "), Executor::ExecutorError);
-    EXPECT_EQ(Executor::ExecProcessWaitForFinish("", "/qn", 1), 1627u);
-    EXPECT_EQ(Executor::ExecProcessWithAtlMessageLoop(" ", "/qn"), 1627u);
-    const std::string text = log();
-    EXPECT_THAT(text, HasSubstr("Executor:31 (Executor::Executor)]\n\tERROR: Executor: applicationPath is empty"));
-    EXPECT_THAT(text, HasSubstr("Executor:305 (Executor::ExecProcessWaitForFinish)]\n\tERROR: ExecutorError in "
-                                "Executor::ExecProcessWaitForFinish applicationPath is empty"));
-    EXPECT_THAT(text, HasSubstr("Executor:356 (Executor::ExecProcessWithAtlMessageLoop)]\n\tERROR: ExecutorError in "
-                                "Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"));
-}
-
-TEST_F(ExecutorTest, ChildExitCodeComesBackAndAFailureIsLogged) {
-    EXPECT_EQ(Executor::ExecProcessWaitForFinish(cmd, "/c exit 1603", 1), 1603u);
-    std::string text = log();
-    EXPECT_THAT(text, HasSubstr("Executor:147 (Executor::startExecution)]\n\tINFO: Executor.exec(): \"" + cmd +
-                                "\" /c exit 1603"));
-    EXPECT_THAT(text, HasSubstr("\tINFO: Executor.finishExecution(): WaitForSingleObject exited with code 0\n"));
-    EXPECT_THAT(text, HasSubstr("Executor:195 (Executor::finishExecution)]\n\tINFO: Executor.finishExecution(): "
-                                "ExitCode = 1603\n"));
-    EXPECT_THAT(text, HasSubstr("Executor:198 (Executor::finishExecution)]\n\tERROR: Executor.finishExecution(): "
-                                "Process execution  failed with system error "));
+    const struct { bool messageLoop; std::string program, arguments; uint32_t code; std::string logged; } rows[] = {
+        {false, "", "/qn", 1627, "Executor:305 (Executor::ExecProcessWaitForFinish)]\n\tERROR: ExecutorError in "
+                                 "Executor::ExecProcessWaitForFinish applicationPath is empty"},
+        {true, " ", "/qn", 1627, "Executor:356 (Executor::ExecProcessWithAtlMessageLoop)]\n\tERROR: ExecutorError in "
+                                 "Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"},
+        {false, cmd, "/c exit 1603", 1603, "Executor:198 (Executor::finishExecution)]\n\tERROR: Executor."
+                                          "finishExecution(): Process execution  failed with system error "},
+        {false, systemProgram("no-such-program.exe"), "/s", 2,
+         "Executor:114 (Executor::exec)]\n\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
+        {true, cmd, "/c exit 3010", 3010, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 3010\n"},
+        {true, "\"" + cmd + "\"", "\"" + cmd + "\" /c exit 0", 0, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 0\n"},
+    };
+    // A posted message waiting in the queue must not end the message-loop wait before the child does.
+    PostThreadMessageA(GetCurrentThreadId(), WM_USER + 7, 0, 0);
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.code, row.messageLoop ? Executor::ExecProcessWithAtlMessageLoop(row.program, row.arguments)
+                                            : Executor::ExecProcessWaitForFinish(row.program, row.arguments, 1))
+            << row.program << " " << row.arguments;
+        EXPECT_THAT(log(), HasSubstr(row.logged));
+    }
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER + 7, WM_USER + 7, PM_REMOVE)) << "message not taken";
 
     // A zero exit code writes no failure line.
     const std::string before = log();
     EXPECT_EQ(Executor::ExecProcessWaitForFinish(cmd, "/c exit 0", 0), 0u);
     EXPECT_THAT(log().substr(before.size()), Not(HasSubstr("Process execution")));
-}
-
-TEST_F(ExecutorTest, MissingProgramGivesTheSystemError) {
-    EXPECT_EQ(Executor::ExecProcessWaitForFinish(systemProgram("no-such-program.exe"), "/s", 1), 2u);
-    EXPECT_THAT(log(), HasSubstr("Executor:114 (Executor::exec)]\n\tERROR: Executor.exec(): CreateProcess failed "
-                                 "with system error 2 ("));
-}
-
-TEST_F(ExecutorTest, MessageLoopRunnerReturnsTheChildsCode) {
-    // A posted message waiting in the queue must not end the wait before the child does.
-    PostThreadMessageA(GetCurrentThreadId(), WM_USER + 7, 0, 0);
-    EXPECT_EQ(Executor::ExecProcessWithAtlMessageLoop(cmd, "/c exit 3010"), 3010u);
-    EXPECT_EQ(Executor::ExecProcessWithAtlMessageLoop("\"" + cmd + "\"", "\"" + cmd + "\" /c exit 0"), 0u);
-    MSG message;
-    EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER + 7, WM_USER + 7, PM_REMOVE)) << "message not taken";
+    DeleteFileA(logPath.c_str());
 }
 
 }  // namespace

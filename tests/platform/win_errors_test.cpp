@@ -27,14 +27,10 @@ TEST(SystemErrorText, TidiesControlCharactersAndTrailingStops) {
 TEST(SystemErrorText, SystemTextsAndTheirDescriptions) {
     const std::string denied = systemErrorText(ERROR_ACCESS_DENIED);
     ASSERT_FALSE(denied.empty());
-    EXPECT_NE("No description available", denied);
     EXPECT_EQ(std::string::npos, denied.find_first_of("\r\n\t"));
     EXPECT_NE('.', denied.back());
-    EXPECT_NE(' ', denied.back());
-
-    EXPECT_EQ("No description available", systemErrorText(kNoTextCode));
-    EXPECT_EQ("system error 536914893 (No description available)", describeSystemError(kNoTextCode));
     EXPECT_EQ("system error 5 (" + denied + ")", describeSystemError(ERROR_ACCESS_DENIED));
+    EXPECT_EQ("system error 536914893 (No description available)", describeSystemError(kNoTextCode));
     // A module without a message table still finds the system's texts.
     EXPECT_EQ(denied, systemErrorText(ERROR_ACCESS_DENIED, GetModuleHandleA(nullptr)));
 
@@ -48,54 +44,23 @@ TEST(SystemErrorText, SystemTextsAndTheirDescriptions) {
 
 TEST(SysError, MessageLayout) {
     const std::string noText = "(system error 536914893 (No description available))";
-    struct Row { const char* message; const char* description; const void* function; std::string what; };
     const void* findResource = reinterpret_cast<const void*>(&FindResourceA);
+    const void* nowhere = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x10));  // in no module
+    struct Row { const char* message; const char* description; const void* function; std::string what; };
     const Row rows[] = {
         {"cannot find resource (101, MAKO_INSTALLER)", "System error", findResource,
          "cannot find resource (101, MAKO_INSTALLER). System error [536914893]" + noText},
-        {"open:", "System error", findResource, "open: System error [536914893]" + noText},
-        {" \t ", "System error", findResource, "System error [536914893]" + noText},
+        {" \t ", "System error", nowhere, "System error [536914893]" + noText},
         {"no address", "System error", nullptr, "no address. System error [536914893]"},
         {"no description.", nullptr, nullptr, "no description. Some error [536914893]"},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.what, SysError(row.message, kNoTextCode, row.description, row.function).what()) << row.message;
-    }
-    const std::string denied = SysError("x", ERROR_ACCESS_DENIED, "System error", &FindResourceA).what();
-    EXPECT_EQ("x. System error [5](system error 5 (" + systemErrorText(ERROR_ACCESS_DENIED) + "))", denied);
-}
-
-TEST(SysError, UnknownAddressCostsOneWarningLine) {
-    const std::string path = wintest::scratchFile("module");
+    const std::string log = wintest::scratchFile("syserror");
     {
-        wintest::GlobalLogRedirect redirect(path);
-        const void* nowhere = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x10));
-        EXPECT_EQ("x. System error [536914893](system error 536914893 (No description available))",
-                  std::string(SysError("x", kNoTextCode, "System error", nowhere).what()));
+        wintest::GlobalLogRedirect redirect(log);  // the unknown address costs a warning line
+        for (const Row& row : rows)
+            EXPECT_EQ(row.what, SysError(row.message, kNoTextCode, row.description, row.function).what()) << row.message;
     }
-    const std::string text = wintest::readFile(path);
-    EXPECT_NE(std::string::npos, text.find(", WinErrorHandling:26 (makeMessage)]\r\n\tWARNING: GetModuleHandleEx() failed for " +
-                                           pointerText(reinterpret_cast<const void*>(0x10)) + " address.\r\n"))
-        << text;
-    DeleteFileA(path.c_str());
-}
-
-TEST(SysError, LocatedSysErrorIsCaughtAsItsBases) {
-    auto raise = [] {
-        throw MdsError<SysError>(SysError("LoadLibraryW(x.dll) failed", kNoTextCode, "System error", nullptr),
-                                 SourceLocation{"C:\\src\\platform\\dll.cpp", "Dll::Dll", 17});
-    };
-    const std::string expected = "dll.cpp(17) at Dll::Dll(): LoadLibraryW(x.dll) failed. System error [536914893]";
-    try {
-        raise();
-    } catch (const SysError& e) {
-        EXPECT_EQ(expected, e.what());
-    }
-    try {
-        raise();
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(expected, e.what());
-    }
+    DeleteFileA(log.c_str());
 }
 
 TEST(CloseHandles, IgnoreNoneAndLogFailures) {
@@ -107,21 +72,15 @@ TEST(CloseHandles, IgnoreNoneAndLogFailures) {
         closeHANDLE(INVALID_HANDLE_VALUE);  // also the current process's pseudo handle: never closed
         closeRegHandle(nullptr);
         EXPECT_EQ(1234u, GetLastError()) << "no system call for null or invalid handles";
-
         closeHANDLE(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x1234560)));
         closeRegHandle(reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234564)));
-        unique_handle moved(unique_handle(CreateEventA(nullptr, TRUE, FALSE, nullptr)));
-        EXPECT_TRUE(moved);  // and closed once, quietly
     }
     const std::string text = wintest::readFile(path);
-    const std::string handle = pointerText(reinterpret_cast<const void*>(0x1234560));
-    const std::string hkey = pointerText(reinterpret_cast<const void*>(0x1234564));
-    EXPECT_NE(std::string::npos, text.find(", WinAutoHandle:19 (closeHANDLE)]\r\n\tERROR: CloseHandle(" + handle +
-                                           ") failed with " + describeSystemError(ERROR_INVALID_HANDLE) + "\r\n"))
-        << text;
-    EXPECT_NE(std::string::npos, text.find(", WinAutoHandle:40 (closeRegHandle)]\r\n\tERROR: RegCloseKey(" + hkey +
-                                           ") failed with " + describeSystemError(ERROR_INVALID_HANDLE) + "\r\n"))
-        << text;
+    const std::string failed = ") failed with " + describeSystemError(ERROR_INVALID_HANDLE) + "\r\n";
+    EXPECT_NE(std::string::npos, text.find(", WinAutoHandle:19 (closeHANDLE)]\r\n\tERROR: CloseHandle(" +
+                                           pointerText(reinterpret_cast<const void*>(0x1234560)) + failed)) << text;
+    EXPECT_NE(std::string::npos, text.find(", WinAutoHandle:40 (closeRegHandle)]\r\n\tERROR: RegCloseKey(" +
+                                           pointerText(reinterpret_cast<const void*>(0x1234564)) + failed)) << text;
     EXPECT_EQ(2u, std::count(text.begin(), text.end(), '\t')) << "exactly the two failures are logged";
     DeleteFileA(path.c_str());
 }
