@@ -220,7 +220,8 @@ constexpr DWORD kLauncherTimeoutMs = 300000;
 
 std::string workFolder(const char* name) { return localLowFolder() + "\\Halden\\Mako\\" + name; }
 std::string markerPath() { return localLowFolder() + "\\Halden\\Mako\\MAKO_INSTALL_FLAG"; }
-std::string runtimeSettingsFile() { return commonAppDataFolder() + "\\Brennic\\Mako\\mako.settings.cfg"; }
+std::string runtimeSettingsFolder() { return commonAppDataFolder() + "\\Brennic\\Mako"; }
+std::string runtimeSettingsFile() { return runtimeSettingsFolder() + "\\mako.settings.cfg"; }
 std::string realMsiexec() { return systemFolder() + "\\msiexec.exe"; }
 
 bool kitRegistered() { return keyExists(kKitKey, kLauncherView) || keyExists(kUninstallKey, kLauncherView); }
@@ -449,6 +450,17 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
          "Wrapper exit code: 1639"},
         {"package resource 101 missing", [](const std::string&) { return std::string("/s"); }, E2E_SETUP_NOKIT_EXE, 1,
          {}, "Wrapper exit code: 1"},
+        // A file where the runtime settings folder belongs: the export fails before any installer runs.
+        {"runtime settings file cannot be written",
+         [](const std::string&) {
+             RemoveDirectoryA(runtimeSettingsFolder().c_str());
+             writeFile(runtimeSettingsFolder(), "not a folder");
+             return std::string("/s AUTO_UPDATE=Disable");
+         },
+         E2E_SETUP_EXE, -80,
+         {{"ERROR", "Fails on writing to the runtime config file."},
+          {"INFO", "Error occurred while exporting configuration settings. Exiting installer."}},
+         nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -467,6 +479,9 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
             EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code"))) << run.log;
         }
         restoreInstallerLocation();
+        if (!(GetFileAttributesA(runtimeSettingsFolder().c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
+            DeleteFileA(runtimeSettingsFolder().c_str());
+        }
     }
 }
 
