@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          wine wine64 wine32:i386 wixl gcab googletest xvfb x11-apps imagemagick)
+          wine wine64 wine32:i386 wixl gcab googletest xvfb xauth xfonts-base x11-apps imagemagick)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,4 +18,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
