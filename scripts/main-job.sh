@@ -60,6 +60,9 @@ fi
 echo
 temp=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null </dev/null | tr -d '\r')" 2>/dev/null)
 log=$temp/musched.log
+echo "Extracted payload (work folder):"
+find "$prefix/drive_c/users" -path '*/Halden/Mako/forge*' -type f -printf '  %P  %s bytes\n' 2>/dev/null | sed 's|^  .*/Halden/|  Halden/|'
+echo
 loom_record=$temp/loom-calls.txt
 echo "Public-runtime installer (loom.exe) calls:"
 if [ -f "$loom_record" ]; then tr -d '\r' <"$loom_record" | sed 's/^/  /'; else echo "  (none)"; fi
