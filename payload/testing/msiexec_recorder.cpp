@@ -15,7 +15,11 @@
 //   archives: complete | <name> missing; <name> has <n> bytes, expected <m>; ...
 //   install-status: reinstall                     when it left the reinstall request
 //   result: <exit code, signed decimal>
+//   started-qpc: <QueryPerformanceCounter when this program started>
+//   event-qpc: <QueryPerformanceCounter when the event wait ended>   install calls; 0 when absent
 //   <empty line>
+// The two counter readings share the machine's clock with every other process, so a benchmark can set
+// them against its own readings (bench/launch).
 //
 // Environment:
 //   MAKO_TEST_RECORD           record file; default %TEMP%\msiexec-calls.txt
@@ -76,12 +80,19 @@ std::wstring packageArgument(const wchar_t* commandLine) {
     return package;
 }
 
-std::string waitForEvent() {
+long long performanceCounter() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+std::string waitForEvent(long long& endedAt) {
     const std::wstring limitText = environment(L"MAKO_TEST_EVENT_WAIT_MS");
     const DWORD limit = limitText.empty() ? 60000 : static_cast<DWORD>(wcstoul(limitText.c_str(), nullptr, 10));
     HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
     if (!event) return "absent";
     const DWORD wait = WaitForSingleObject(event, limit);
+    endedAt = performanceCounter();
     CloseHandle(event);
     if (wait == WAIT_OBJECT_0) return "signalled";
     return "timed out after " + std::to_string(limit) + " ms";
@@ -183,6 +194,7 @@ size_t countInstallCalls(const std::string& record) {
 }  // namespace
 
 int main() {
+    const long long startedAt = performanceCounter();
     pauseUntilReleased();
     const wchar_t* commandLine = GetCommandLineW();
     const std::wstring record = stand_in::recordPath(L"MAKO_TEST_RECORD", L"msiexec-calls.txt");
@@ -190,9 +202,11 @@ int main() {
 
     std::string block = "command: " + toUtf8(commandLine) + "\n";
     const std::wstring package = packageArgument(commandLine);
+    long long eventAt = 0;
     if (!package.empty()) {
         block += "package: " + toUtf8(package) + "\n";
-        block += "event: " + waitForEvent() + "\n";
+        const std::string event = waitForEvent(eventAt);
+        block += "event: " + event + "\n";
         block += "archives: " + checkArchives(folderOf(package)) + "\n";
     }
 
@@ -206,7 +220,10 @@ int main() {
     if (!package.empty() && ((reinstall == L"once" && earlierInstalls == 0) || reinstall == L"always"))
         block += leaveReinstallRequest() ? "install-status: reinstall\n" : "install-status: write failed\n";
 
-    block += "result: " + std::to_string(static_cast<long>(static_cast<LONG>(result))) + "\n\n";
+    block += "result: " + std::to_string(static_cast<long>(static_cast<LONG>(result))) + "\n";
+    block += "started-qpc: " + std::to_string(startedAt) + "\n";
+    if (!package.empty()) block += "event-qpc: " + std::to_string(eventAt) + "\n";
+    block += "\n";
     stand_in::appendToFile(record, block);
     return static_cast<int>(result);
 }

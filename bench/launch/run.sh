@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the launcher and the launch benchmark (PRESET=win32 by default, or win64), then runs the
+# benchmark under Wine in its own scratch prefix build/bench-wine. Arguments go to the benchmark
+# (first: the number of runs, default 3).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+PRESET=${PRESET:-win32}
+BUILD=build/bench-$PRESET
+cmake --preset "$PRESET" -B "$BUILD" >/dev/null
+cmake --build "$BUILD" -j2 --target launch_bench
+# shellcheck source=../../scripts/wine-prefix.sh
+source scripts/wine-prefix.sh
+wine_prefix_start "$PWD/build/bench-wine"
+trap wine_prefix_stop EXIT
+# Output through a file: a pipe from wine can hang until the server ends.
+out=$(mktemp)
+status=0
+wine "$BUILD/bench/launch/launch_bench.exe" "$@" >"$out" 2>&1 </dev/null || status=$?
+cat "$out"
+rm -f "$out"
+exit "$status"
