@@ -453,8 +453,12 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
         // A file where the runtime settings folder belongs: the export fails before any installer runs.
         {"runtime settings file cannot be written",
          [](const std::string&) {
+             emptyFolder(runtimeSettingsFolder());
              RemoveDirectoryA(runtimeSettingsFolder().c_str());
              writeFile(runtimeSettingsFolder(), "not a folder");
+             const DWORD attributes = GetFileAttributesA(runtimeSettingsFolder().c_str());
+             EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                 << "the settings folder could not be replaced by a file";
              return std::string("/s AUTO_UPDATE=Disable");
          },
          E2E_SETUP_EXE, -80,
