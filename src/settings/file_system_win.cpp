@@ -56,10 +56,7 @@ public:
         file.reset();
         BOOL moved;
         if (replaceExisting) {
-            // Keeps the replaced file's own access rules; on failure without a backup name the
-            // replaced file is unchanged.
-            moved = ReplaceFileW(target.c_str(), path.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                                 nullptr);
+            moved = replaceKeepingOld();
         } else {
             moved = MoveFileExW(path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
         }
@@ -68,6 +65,24 @@ public:
     }
 
 private:
+    // ReplaceFileW keeps the replaced file's own access rules. Without a backup name, one of its
+    // failures (ERROR_UNABLE_TO_MOVE_REPLACEMENT) leaves the replaced file deleted, so the old
+    // content is parked under a backup name and put back whenever the target is missing afterwards.
+    // The backup stays on disk only if even that fails: a stray file is better than lost settings.
+    bool replaceKeepingOld() {
+        const std::wstring backup = path + L".old";
+        const BOOL replaced = ReplaceFileW(target.c_str(), path.c_str(), backup.c_str(),
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+        const auto exists = [](const std::wstring& name) {
+            return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+        };
+        if (!replaced && !exists(target) && exists(backup)) {
+            MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+        }
+        if (exists(target)) DeleteFileW(backup.c_str());
+        return replaced != FALSE;
+    }
+
     void discard() {
         if (committed) return;
         if (file) {
