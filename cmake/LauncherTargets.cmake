@@ -32,3 +32,10 @@ function(launcher_add_test name)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
   endif()
 endfunction()
+
+# launcher_windows_path(<var> <path>): a build path as Windows programs see it under Wine (drive Z:
+# is the Unix root), with its backslashes escaped for a C string literal.
+function(launcher_windows_path var path)
+  string(REPLACE "/" "\\\\" path "${path}")
+  set(${var} "Z:${path}" PARENT_SCOPE)
+endfunction()
