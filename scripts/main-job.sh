@@ -3,17 +3,27 @@
 # 32-bit launcher with the stand-in payload, creates a scratch Wine prefix, runs
 #   mako-forge-setup.exe /s
 # there, and prints a short report: exit code, what was installed, and the launcher's log entries.
-# Extra arguments are passed to the launcher after /s.
+# Extra arguments are passed to the launcher after /s. PRESET=win64 runs the native 64-bit launcher,
+# which is also what runs on a host that refuses 32-bit programs (or with LAUNCHER_WIN64_ONLY=1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-preset=${PRESET:-win32}
 
 bash scripts/install-deps.sh
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j "$(nproc)" --target mako-forge-setup exit_code_runner >/dev/null
-
 source scripts/wine-prefix.sh
+wine_choose_loader "$root"
+preset=${PRESET:-win32}
+if [ "$WINE_RUNS_32BIT" = 0 ]; then
+  [ -z "${PRESET:-}" ] || [ "$PRESET" = win64 ] ||
+    setup_failed "running the $PRESET launcher" "$WINE_32BIT_REFUSAL"
+  preset=win64
+  echo "The main job runs the 64-bit launcher (build/win64): $WINE_32BIT_REFUSAL."
+fi
+
+cmake --preset "$preset" >/dev/null || setup_failed "configuring preset $preset" "cmake --preset $preset failed"
+cmake --build --preset "$preset" -j "$(nproc)" --target mako-forge-setup exit_code_runner >/dev/null ||
+  setup_failed "building the $preset launcher" "the build failed (run cmake --build --preset $preset to see why)"
+
 prefix=$root/build/main-job-prefix
 wine_prefix_stop_quiet() { WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 </dev/null || true; }
 wine_prefix_stop_quiet

@@ -4,12 +4,16 @@
 # (first: the number of runs, default 3).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# shellcheck source=../../scripts/wine-prefix.sh
+source scripts/wine-prefix.sh
+wine_choose_loader "$PWD"
 PRESET=${PRESET:-win32}
+if [ "$WINE_RUNS_32BIT" = 0 ] && [ "$PRESET" = win32 ]; then
+  setup_failed "running the win32 benchmark" "$WINE_32BIT_REFUSAL; PRESET=win64 runs the 64-bit one"
+fi
 BUILD=build/bench-$PRESET
 cmake --preset "$PRESET" -B "$BUILD" >/dev/null
 cmake --build "$BUILD" -j2 --target launch_bench
-# shellcheck source=../../scripts/wine-prefix.sh
-source scripts/wine-prefix.sh
 wine_prefix_start "$PWD/build/bench-wine"
 trap wine_prefix_stop EXIT
 # Output through a file: a pipe from wine can hang until the server ends.
