@@ -569,7 +569,8 @@ TEST_F(LauncherE2E, LanguageSwitchSelectsTransformAndStillInstalls) { expectJapa
 
 // Run as its own CTest test with LC_ALL=ja_JP.UTF-8.
 TEST_F(LauncherE2E, JapaneseUiLanguageSelectsTransformWithoutSwitch) {
-    if (LANGIDFROMLCID(GetUserDefaultUILanguage()) != 1041) GTEST_SKIP() << "needs a Japanese user environment";
+    ASSERT_EQ(1041, LANGIDFROMLCID(GetUserDefaultUILanguage()))
+        << "LC_ALL=ja_JP.UTF-8 did not give a Japanese user interface: is the ja_JP.UTF-8 locale generated?";
     expectJapaneseInstall(runLauncher("/s"));
 }
 

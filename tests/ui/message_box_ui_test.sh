@@ -26,6 +26,17 @@ quote() { case $1 in *' '*) printf '"%s"' "$1" ;; *) printf '%s' "$1" ;; esac; }
 command_line=$(quote "$(winpath "$program")")
 for arg in "$@"; do command_line+=" $(quote "$arg")"; done
 
+# Wine draws Japanese and Chinese dialog text with Windows' CJK fonts, which a Debian machine lacks;
+# WenQuanYi Zen Hei (fonts-wqy-zenhei) stands in for them.
+fonts=$out/cjk-fonts.reg
+{
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+  for face in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo UI" "SimSun" "NSimSun" "Microsoft YaHei"; do
+    printf '"%s"="WenQuanYi Zen Hei"\r\n' "$face"
+  done
+} >"$fonts"
+wine regedit /S "$(winpath "$fonts")" >/dev/null 2>&1 </dev/null
+
 # The caption goes by file: a non-ASCII argument reaches Wine intact only in an installed locale.
 printf '%s' "$caption" >"$out/caption.txt"
 desktop="msgbox-ui-$$"
