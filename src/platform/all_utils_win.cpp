@@ -38,7 +38,13 @@ void userDataFolder(char (&out)[MAX_PATH]) {
         const HRESULT hr = static_cast<SHGetKnownFolderPathFn>(getKnownFolderPath)(kLocalAppDataLow, 0, nullptr, &wide);
         unique_cotaskmem owner(wide);
         if (FAILED(hr) || wide == nullptr) return;
-        folder = tstrings::toMultiByte(wide);
+        // A profile name outside the process code page has no narrow form that names this folder.
+        if (!tstrings::toMultiByteExact(wide, folder)) {
+            LAUNCHER_LOG(ERROR, "userDataFolder",
+                         "user data folder not representable in code page " << GetACP() << ": "
+                                                                             << tstrings::toUtf8(wide));
+            return;
+        }
     } else {
         char buffer[MAX_PATH] = {};
         if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) return;

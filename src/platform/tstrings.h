@@ -34,6 +34,11 @@ std::string toUtf8(const std::wstring& text);
 std::wstring toUtf16(const std::string& utf8);
 std::string toMultiByte(const std::wstring& text);
 std::string utf8ToMultiByte(const std::string& utf8);
+// The same conversions without best-fit or default characters: false, out empty, when a character
+// has no form of its own in the process code page (or the UTF-8 is invalid). A best-fit letter or a
+// '?' would name another folder or property than the one the user gave.
+bool toMultiByteExact(const std::wstring& text, std::string& out);
+bool utf8ToMultiByteExact(const std::string& utf8, std::string& out);
 #endif
 
 }  // namespace tstrings

@@ -1,6 +1,7 @@
 // Conversions between UTF-16 (wide system calls), UTF-8 (settings text) and the process code page
 // (paths, registry names, messages).
 #include <climits>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/tstrings.h"
@@ -61,5 +62,37 @@ std::string toMultiByte(const std::wstring& text) {
 }
 
 std::string utf8ToMultiByte(const std::string& utf8) { return toMultiByte(toUtf16(utf8)); }
+
+bool toMultiByteExact(const std::wstring& text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    if (text.size() > static_cast<size_t>(INT_MAX)) return false;
+    const int inLength = static_cast<int>(text.size());
+    // A UTF-8 process code page holds every character; the system refuses the default-character
+    // report for it.
+    const UINT codePage = GetACP();
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* const defaultReport = utf8 ? nullptr : &usedDefault;
+    const int needed = WideCharToMultiByte(codePage, flags, text.data(), inLength, nullptr, 0, nullptr, defaultReport);
+    if (needed <= 0 || usedDefault) return false;
+    std::string converted(static_cast<size_t>(needed), '\0');
+    if (WideCharToMultiByte(codePage, flags, text.data(), inLength, &converted[0], needed, nullptr, defaultReport) !=
+            needed ||
+        usedDefault)
+        return false;
+    out = std::move(converted);
+    return true;
+}
+
+bool utf8ToMultiByteExact(const std::string& utf8, std::string& out) {
+    const std::wstring wide = toUtf16(utf8);
+    if (wide.empty() && !utf8.empty()) {  // not UTF-8
+        out.clear();
+        return false;
+    }
+    return toMultiByteExact(wide, out);
+}
 
 }  // namespace tstrings

@@ -27,6 +27,21 @@ TEST(Conversions, MultiByteIsTheProcessCodePage) {
     EXPECT_EQ("\x93\xFA\x96\x7B", tstrings::toMultiByte(L"\u65E5\u672C"));
     EXPECT_EQ("\x93\xFA\x96\x7B", tstrings::utf8ToMultiByte("\xE6\x97\xA5\xE6\x9C\xAC"));
     EXPECT_EQ("", tstrings::toMultiByte(L""));
+
+    // The exact form refuses what would come out as a default or best-fit character.
+    const struct { const char* utf8; bool exact; const char* ansi; } rows[] = {
+        {"C:\\\xE8\xA1\xA8", true, "C:\\\x95\x5C"},   // trail byte 0x5C kept
+        {"F\xC3\xB8r", false, ""},                          // no o with stroke in 932
+        {"\xEF\xBC\xBC", true, "\x81\x5F"},                 // fullwidth backslash: its own character
+        {"\xE2\x88\x95", false, ""},                         // division slash: none of its own in 932
+        {"", true, ""},
+        {"ok\x80", false, ""},                                 // not UTF-8
+    };
+    for (const auto& row : rows) {
+        std::string out = "stale";
+        EXPECT_EQ(row.exact, tstrings::utf8ToMultiByteExact(row.utf8, out)) << row.utf8;
+        EXPECT_EQ(row.ansi, out) << row.utf8;
+    }
 }
 
 }  // namespace
