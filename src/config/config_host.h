@@ -21,8 +21,9 @@ public:
     virtual bool canOpenForReading(const std::string& path) = 0;
     // Deletes a file (UTF-8 name); failures are of no interest to the caller.
     virtual void deleteFile(const std::string& path) = 0;
-    // UTF-8 to the process code page.
-    virtual std::string utf8ToAnsi(const std::string& text) = 0;
+    // UTF-8 to the process code page into out; false when a character has no exact form there
+    // (out then holds the system's default character in its place).
+    virtual bool utf8ToAnsi(const std::string& text, std::string& out) = 0;
 };
 
 // The launcher's own host (Win32). Defined in the Windows build only.

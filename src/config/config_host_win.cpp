@@ -38,14 +38,20 @@ public:
     }
 
     bool canOpenForReading(const std::string& path) override {
-        unique_hfile file(CreateFileA(tstrings::utf8ToMultiByte(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::string ansi;
+        if (!tstrings::utf8ToMultiByteExact(path, ansi)) return false;  // would name another file
+        unique_hfile file(CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(file);
     }
 
     void deleteFile(const std::string& path) override { DeleteFileW(tstrings::toUtf16(path).c_str()); }
 
-    std::string utf8ToAnsi(const std::string& text) override { return tstrings::utf8ToMultiByte(text); }
+    bool utf8ToAnsi(const std::string& text, std::string& out) override {
+        if (tstrings::utf8ToMultiByteExact(text, out)) return true;
+        out = tstrings::utf8ToMultiByte(text);
+        return false;
+    }
 };
 
 }  // namespace

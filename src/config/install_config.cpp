@@ -165,9 +165,11 @@ int32_t InstallConfigData::LoadConfigSettings(const std::wstring& commandLine) {
     }
 
     CONFIG_LOG(INFO, "LoadConfigSettings", "-->Adding CMDLINE to config...");
+    // CMDLINE is only ever logged, so a value the code page cannot hold is kept in its lossy form.
     const std::string cmdline = buildCmdline(catalogue, [this](const std::string& key, std::string& value) {
-        if (!exportConfig.valueOf(key, value)) return false;
-        value = host.utf8ToAnsi(value);
+        std::string utf8;
+        if (!exportConfig.valueOf(key, utf8)) return false;
+        host.utf8ToAnsi(utf8, value);
         return true;
     });
     if (!cmdline.empty()) workingConfig.loadString("CMDLINE=" + cmdline);
@@ -195,7 +197,6 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
                                                     bool silent) {
     ScopeTracer tracer(globalLogger, __FILE__, __LINE__, "InstallConfigData::ImportArgsConfigSettings",
                        "InstallConfigData::ImportArgsConfigSettings");
-    context.setAcceptKeysWithoutValue(true);
     int32_t status = 0;
     std::string installerText, errorList;
     const auto reject = [&](const std::string& argument, int32_t code) {
@@ -224,7 +225,7 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
         }
         if (row->installerPassThrough) installerText += argument + " ";
 
-        int32_t loadStatus = context.loadString(row->prefixMatch ? row->name : argument);
+        int32_t loadStatus = context.loadString(row->prefixMatch ? row->name : argument, true);
         if (loadStatus == 0 && !context.containsKey(row->name)) loadStatus = settings::status::TextMalformed;
         if (loadStatus != 0) {
             CONFIG_LOG(ERROR, "ImportArgsConfigSettings", "Loading arg " << argument << " failed with " << loadStatus);
@@ -419,8 +420,20 @@ std::string InstallConfigData::getStringSetting(const std::string& key) const {
     return value;
 }
 
-std::string InstallConfigData::getStringSettingAnsi(const std::string& key) const {
-    return host.utf8ToAnsi(getStringSetting(key));
+bool InstallConfigData::getStringSettingAnsi(const std::string& key, std::string& value, bool silent) {
+    return toAnsiOrRefuse(key, getStringSetting(key), value, silent);
+}
+
+bool InstallConfigData::installerLogPathAnsi(std::string& path, bool silent) {
+    return toAnsiOrRefuse("/l", logPath, path, silent);
+}
+
+bool InstallConfigData::toAnsiOrRefuse(const std::string& key, const std::string& utf8, std::string& ansi,
+                                       bool silent) {
+    if (host.utf8ToAnsi(utf8, ansi)) return true;
+    ansi.clear();
+    showInstallError(kNotRepresentableId, silent, key, "");
+    return false;
 }
 
 int32_t InstallConfigData::getLanguage() const {

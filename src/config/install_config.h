@@ -49,10 +49,15 @@ public:
     bool containsKey(const std::string& key) const;
     bool isEnabled(const std::string& key) const;
     std::string getStringSetting(const std::string& key) const;
-    std::string getStringSettingAnsi(const std::string& key) const;
+    // The value in the process code page, the form that command lines, file names and the registry
+    // take. False, value empty, when the code page cannot represent it: that has been reported (log
+    // always, a box unless silent) and the run must end before anything is written.
+    bool getStringSettingAnsi(const std::string& key, std::string& value, bool silent);
     int32_t getLanguage() const;
     bool isSilent() const;
-    const std::string& installerLogPath() const { return logPath; }
+    const std::string& installerLogPath() const { return logPath; }  // UTF-8
+    // The installer log path in the process code page, refused and reported as above (key "/l").
+    bool installerLogPathAnsi(std::string& path, bool silent);
 
     SettingsContext& working() { return workingConfig; }
     SettingsContext& exported() { return exportConfig; }
@@ -68,6 +73,7 @@ private:
     int32_t writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
                                  const char* unchangedLine);
     void deleteSettingsFile();
+    bool toAnsiOrRefuse(const std::string& key, const std::string& utf8, std::string& ansi, bool silent);
 
     const KeyCatalogue& catalogue;
     IConfigHost& host;

@@ -9,14 +9,13 @@ SettingsContext::SettingsContext(const settings::settings_api& table, const Buil
 
 SettingsContext::~SettingsContext() { api.destroyContext(handle); }
 
-int32_t SettingsContext::loadString(const std::string& text) {
-    return api.loadString(handle, text.c_str(), validator.handle, keyMapper.handle, stopOnError,
+int32_t SettingsContext::loadString(const std::string& text, bool acceptKeysWithoutValue) {
+    return api.loadString(handle, text.c_str(), validator.handle, keyMapper.handle, kStopOnError,
                           acceptKeysWithoutValue);
 }
 
 int32_t SettingsContext::loadFile(const std::string& path) {
-    return api.loadFile(handle, path.c_str(), validator.handle, keyMapper.handle, stopOnError,
-                        acceptKeysWithoutValue);
+    return api.loadFile(handle, path.c_str(), validator.handle, keyMapper.handle, kStopOnError, false);
 }
 
 int32_t SettingsContext::getString(const std::string& key, std::string& value) const {

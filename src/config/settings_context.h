@@ -1,7 +1,7 @@
 #pragma once
 // One settings store of the install configuration, reached only through the settings library's
 // function table: a context handle with its own copy of the table, the shared validator and key
-// mapper, and the two flags every load through it uses.
+// mapper. Every load stops at the first faulty line.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,9 +34,10 @@ public:
     SettingsContext(const SettingsContext&) = delete;
     SettingsContext& operator=(const SettingsContext&) = delete;
 
-    int32_t loadString(const std::string& text);
+    // A key without value is a faulty line unless the text is a command-line argument: only a
+    // switch is written without value, and in a file it is a line that lost its value.
+    int32_t loadString(const std::string& text, bool acceptKeysWithoutValue = false);
     int32_t loadFile(const std::string& path);
-    void setAcceptKeysWithoutValue(bool accept) { acceptKeysWithoutValue = accept; }
 
     // Status-returning reads; out arguments are written only on success.
     int32_t getString(const std::string& key, std::string& value) const;
@@ -60,6 +61,5 @@ private:
     settings::Handle handle = nullptr;
     const BuiltValidator& validator;
     const BuiltKeyMapper& keyMapper;
-    bool stopOnError = true;
-    bool acceptKeysWithoutValue = false;
+    static constexpr bool kStopOnError = true;
 };

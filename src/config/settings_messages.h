@@ -13,6 +13,8 @@ struct SettingsMessage {
 
 // Title of every configuration error box.
 constexpr unsigned kErrorTitleId = 3073;
+// A value that the process code page cannot represent; its argument is the key.
+constexpr unsigned kNotRepresentableId = 3091;
 
 // The message row of a status; null for a status without one (0 and unknown codes).
 const SettingsMessage* settingsMessageFor(int32_t status);

@@ -33,7 +33,7 @@ public:
     }
     bool canOpenForReading(const std::string& path) override { return real.canOpenForReading(path); }
     void deleteFile(const std::string& path) override { real.deleteFile(path); }
-    std::string utf8ToAnsi(const std::string& text) override { return real.utf8ToAnsi(text); }
+    bool utf8ToAnsi(const std::string& text, std::string& out) override { return real.utf8ToAnsi(text, out); }
 
     IConfigHost& real = systemConfigHost();
     std::vector<std::pair<std::string, std::string>> boxes;

@@ -24,7 +24,12 @@ public:
     void showErrorBox(const std::string& title, const std::string& text) override { boxes.emplace_back(title, text); }
     bool canOpenForReading(const std::string&) override { return false; }
     void deleteFile(const std::string&) override {}
-    std::string utf8ToAnsi(const std::string& text) override { return text; }
+    // A code page of ASCII alone.
+    bool utf8ToAnsi(const std::string& text, std::string& out) override {
+        out = text;
+        for (char& c : out) c = (c & 0x80) ? '?' : c;
+        return out == text;
+    }
 
     std::vector<std::pair<std::string, std::string>> boxes;
 };
@@ -100,6 +105,31 @@ TEST_F(InstallConfigTest, StatusReportsAndUnsplittableCommandLine) {
     host.boxes.clear();
     EXPECT_EQ(200, config.LoadConfigSettings(L"setup.exe /s")) << "a command line the system cannot split";
     EXPECT_TRUE(host.boxes.empty());
+}
+
+// A value the code page cannot hold is refused with a report naming the key, never handed on with
+// replacement characters.
+TEST_F(InstallConfigTest, AnsiFormsRefuseWhatTheCodePageCannotHold) {
+    ASSERT_EQ(0, importArgs(config, {"INSTALLDIR=C:\\F\xC3\xB8r", "MSI_CMDLINE=A=1", "/l", "C:\\\xC3\xB8.log"}));
+    std::string value = "stale";
+    EXPECT_TRUE(config.getStringSettingAnsi("MSI_CMDLINE", value, false));
+    EXPECT_EQ("A=1", value);
+    EXPECT_FALSE(config.getStringSettingAnsi("INSTALLDIR", value, false));
+    EXPECT_EQ("", value);
+    EXPECT_FALSE(config.installerLogPathAnsi(value, true));
+    ASSERT_EQ(1u, host.boxes.size()) << "the silent refusal shows none";
+    EXPECT_EQ("[3091] <INSTALLDIR> <>", host.boxes[0].second);
+}
+
+// Command-line switches have no value; a line of a file without one is faulty even after the
+// command line was imported into the same store.
+TEST_F(InstallConfigTest, KeysWithoutValueOnlyOnTheCommandLine) {
+    fs.files["C:/cfg/install.cfg"].content = "EULA=Enable\nINSTALLDIR\n";
+    ASSERT_EQ(0, importArgs(config, {"/s", "/h"}));
+    EXPECT_EQ(313, config.ImportInstallConfigSettings(config.working(), "C:\\cfg\\install.cfg", false));
+    ASSERT_EQ(1u, host.boxes.size());
+    EXPECT_EQ("[3079] <C:\\cfg\\install.cfg> <2>", host.boxes[0].second);
+    EXPECT_FALSE(config.containsKey("INSTALLDIR"));
 }
 
 TEST(SettingsMessages, FormattingNeverReadsMissingArguments) {
