@@ -5,9 +5,9 @@
 #include "driver/payload_paths.h"
 
 // Fills out with the marker's path and creates Halden and Mako under the user data folder (an
-// existing folder is fine). Returns false when the path does not fit in 260 bytes or a folder cannot
-// be created; the latter logs "Fail to create directory <path>, ErrorCode is <code>". out is then
-// not a usable path.
+// existing folder is fine). Returns false when the user data folder cannot be found (nothing
+// created), the path does not fit in 260 bytes or a folder cannot be created; the last logs
+// "Fail to create directory <path>, ErrorCode is <code>". out is then not a usable path.
 bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]);
 
 // Creates the marker (CREATE_NEW, no sharing, delete on close) and holds it until the process ends.

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/all_utils.h"
+#include "driver/user_data_folder.h"
 #include "platform/logger.h"
 #include "platform/tstrings.h"
 
@@ -32,8 +32,7 @@ bool appendOrRefuse(char (&out)[payload::kPathCapacity], const char* more) {
 
 bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]) {
     std::memset(out, 0, sizeof out);
-    userDataFolder(out);
-    if (!PathAppendA(out, "\\Halden\\")) return false;
+    if (!RequireUserDataFolder(out) || !PathAppendA(out, "\\Halden\\")) return false;
 
     DWORD error = createFolder(out);
     if (error == 0) {

@@ -14,6 +14,7 @@
 #include "driver/install_flag.h"
 #include "driver/installer_command.h"
 #include "driver/payload_extraction.h"
+#include "driver/user_data_folder.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
@@ -93,29 +94,44 @@ void startArchiveWorker(HINSTANCE module) {
 
 }  // namespace
 
-int RunInstallSequence(HINSTANCE module) {
+int RunInstallSequence(HINSTANCE module) { return RunInstallSequence(module, GetCommandLineW()); }
+
+int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // 1-3: library search path, user-interface language, bitness.
     SetDllDirectoryA("");
     transformLanguage = langIdOf(Locale::preferred());
     const bool nativeX64 = !is32BitProcess();
     int exitCode = exit_code::PackageMissing;
-    std::string publicRuntimeDir, installDir, installerArguments;
+    std::string publicRuntimeDir, installDir, installerArguments, installerLogPath;
 
     // 4: configuration.
     InstallConfigData config(module);
-    if (config.LoadConfigSettings(GetCommandLineW()) != 0) {
+    if (config.LoadConfigSettings(commandLine) != 0) {
         logit("Error occurred while loading configuration settings. Exiting installer.");
         return exit_code::ConfigurationError;
     }
 
-    // 5-10: what the configuration asks for.
+    // 5-10: what the configuration asks for. The settings hold UTF-8; what goes on to command lines
+    // goes in the process code page, and a value that has no exact form there ends the run here,
+    // before anything is written.
     const bool silent = config.isSilent();
     applyLanguageSetting(config);
-    if (config.containsKey("/INSTALLDIRPUBLOOM")) publicRuntimeDir = config.getStringSetting("/INSTALLDIRPUBLOOM");
-    if (config.containsKey("INSTALLDIR")) installDir = config.getStringSetting("INSTALLDIR");
-    if (config.containsKey("MSI_CMDLINE")) installerArguments += config.getStringSetting("MSI_CMDLINE") + " ";
+    const auto ansiSetting = [&](const char* key, std::string& value) {
+        return !config.containsKey(key) || config.getStringSettingAnsi(key, value, silent);
+    };
+    std::string msiCmdline;
+    if (!ansiSetting("/INSTALLDIRPUBLOOM", publicRuntimeDir) || !ansiSetting("INSTALLDIR", installDir) ||
+        !ansiSetting("MSI_CMDLINE", msiCmdline) || !config.installerLogPathAnsi(installerLogPath, silent)) {
+        logit("Error occurred while loading configuration settings. Exiting installer.");
+        return exit_code::ConfigurationError;
+    }
+    if (config.containsKey("MSI_CMDLINE")) installerArguments += msiCmdline + " ";
     const bool suppressRuntimeReboot = config.containsKey("REBOOT") && config.getStringSetting("REBOOT") == "ReallySuppress";
     const bool noStartMenu = config.containsKey("NOSTARTMENU") && config.isEnabled("NOSTARTMENU");
+
+    // The marker, the work folders and the update agent's folder all lie under the user data folder.
+    char userData[MAX_PATH] = {};
+    if (!RequireUserDataFolder(userData)) return exit_code::UserDataFolderMissing;
 
     // 11: another launcher holds the install-in-progress marker.
     char flagPath[MAX_PATH] = {};
@@ -151,7 +167,7 @@ int RunInstallSequence(HINSTANCE module) {
         inputs.transformLanguage = transformLanguage;
         inputs.msiexecPath = msiexecPath;
         inputs.msiPath = msiPath;
-        inputs.installerLogPath = config.installerLogPath();
+        inputs.installerLogPath = installerLogPath;
         inputs.installDir = installDir;
         inputs.noStartMenu = noStartMenu;
         const ComposedCommand composed = composeForgeCommand(inputs);

@@ -10,14 +10,14 @@
 // Fills out with <user data folder>\Halden\Mako\forge<version>[_x64]\forge<version>.msi and creates
 // the user data folder, Halden, Mako and the work folder on the way (results ignored: a folder
 // that cannot be created shows up when the file is written).
-// Returns false, leaving out empty and creating nothing, when a path would not fit in 260 bytes;
-// that is logged at ERROR. The install sequence then ends as for a missing package resource
-// (exit code 1).
+// Returns false, leaving out empty and creating nothing, when the user data folder cannot be found
+// or a path would not fit in 260 bytes; both are logged at ERROR. The install sequence then ends as
+// for a missing package resource (exit code 1); it has checked the user data folder before.
 bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64);
 
 // Fills out with <work folder>\<baseName>.cab, creating Halden, Mako and the work folder (not the
-// user data folder itself). Returns false, out empty, nothing created, when a path would not fit
-// (logged at ERROR); ExtractCabs then skips that archive.
+// user data folder itself). Returns false, out empty, nothing created, when the user data folder
+// cannot be found or a path would not fit (logged at ERROR); ExtractCabs then skips that archive.
 bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64);
 
 // Worker-thread procedure. moduleInstance is the module whose resources are read. Writes the

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/all_utils.h"
+#include "driver/user_data_folder.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
@@ -20,8 +20,8 @@ void copyPath(const std::string& path, char (&out)[payload::kPathCapacity]) {
 
 bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
     char userData[MAX_PATH] = {};
-    userDataFolder(userData);
     out[0] = '\0';
+    if (!RequireUserDataFolder(userData)) return false;
     const payload::PayloadPaths paths = payload::composeMsiPaths(userData, nativeX64);
     if (!paths.ok) {
         LAUNCHER_LOG(ERROR, "GetMsiPath", "package " << paths.error);
@@ -37,8 +37,8 @@ bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
 
 bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64) {
     char userData[MAX_PATH] = {};
-    userDataFolder(userData);
     out[0] = '\0';
+    if (!RequireUserDataFolder(userData)) return false;
     const payload::PayloadPaths paths = payload::composeCabPaths(userData, baseName ? baseName : "", nativeX64);
     if (!paths.ok) {
         LAUNCHER_LOG(ERROR, "GetCabPath", "archive " << paths.error);

@@ -10,15 +10,21 @@ constexpr const char* kForge = "forge";
 
 bool fits(const std::string& path) { return path.size() < kPathCapacity; }
 
+PayloadPaths refused(const std::string& error) {
+    PayloadPaths paths;
+    paths.error = error;
+    return paths;
+}
+
 // Refuses the whole set when one path is too long, rather than handing out a cut path whose folders
-// would be created somewhere else.
-PayloadPaths checked(PayloadPaths paths) {
+// would be created somewhere else; the same for an empty user data folder, which would put them
+// under the current drive's root.
+PayloadPaths checked(const std::string& userDataFolder, PayloadPaths paths) {
+    if (userDataFolder.empty()) return refused("paths need a user data folder");
     for (const std::string* path : {&paths.haldenFolder, &paths.makoFolder, &paths.workFolder, &paths.file}) {
         if (!fits(*path)) {
-            PayloadPaths refused;
-            refused.error = "path of " + std::to_string(path->size()) + " characters does not fit in " +
-                            std::to_string(kPathCapacity) + " bytes: " + *path;
-            return refused;
+            return refused("path of " + std::to_string(path->size()) + " characters does not fit in " +
+                           std::to_string(kPathCapacity) + " bytes: " + *path);
         }
     }
     paths.ok = true;
@@ -42,13 +48,13 @@ PayloadPaths folders(const std::string& userDataFolder, bool nativeX64) {
 PayloadPaths composeMsiPaths(const std::string& userDataFolder, bool nativeX64) {
     PayloadPaths paths = folders(userDataFolder, nativeX64);
     paths.file = tstrings::format("%s\\%s%s.msi", paths.workFolder.c_str(), kForge, product_version::kProductVersion);
-    return checked(std::move(paths));
+    return checked(userDataFolder, std::move(paths));
 }
 
 PayloadPaths composeCabPaths(const std::string& userDataFolder, const std::string& baseName, bool nativeX64) {
     PayloadPaths paths = folders(userDataFolder, nativeX64);
     paths.file = tstrings::format("%s\\%s.cab", paths.workFolder.c_str(), baseName.c_str());
-    return checked(std::move(paths));
+    return checked(userDataFolder, std::move(paths));
 }
 
 std::string archiveBaseName(const char* prefix) {

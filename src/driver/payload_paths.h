@@ -31,9 +31,9 @@ constexpr std::array<ArchiveResource, 4> kArchives{{
     {"sz", "MAKO_CAB11", 112},
 }};
 
-// The folders to create, outermost first, and the file path inside the innermost one. When any of
-// them would not fit in kPathCapacity bytes (terminator included), ok is false, the paths are empty
-// and error says which one was too long.
+// The folders to create, outermost first, and the file path inside the innermost one. When the user
+// data folder is empty or any path would not fit in kPathCapacity bytes (terminator included), ok
+// is false, the paths are empty and error says why.
 struct PayloadPaths {
     bool ok = false;
     std::string haldenFolder;  // U\Halden\  (trailing separator)

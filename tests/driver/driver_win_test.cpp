@@ -7,11 +7,15 @@
 #include <string>
 
 #include "driver/install_flag.h"
+#include "driver/install_sequence.h"
 #include "driver/installer_command.h"
 #include "driver/payload_extraction.h"
+#include "driver/user_data_folder.h"
 #include "platform/all_utils.h"
 #include "platform/handles.h"
 #include "platform/win_test_support.h"
+// after windows.h
+#include <shlobj.h>
 
 namespace {
 
@@ -61,6 +65,39 @@ TEST(InstallFlag, HeldMarkerIsSeenStaleMarkerIsDeleted) {
     ASSERT_TRUE(SetInstallFlag());
     EXPECT_TRUE(IsInstallInProgress(flagPath) && present());
     EXPECT_FALSE(SetInstallFlag()) << "a second launcher must not create it beside the first";
+}
+
+// A system that cannot name the user data folder: no path is built from an empty text, and the
+// sequence ends with 3 after an ERROR line, before the marker, the payload or the runtime settings
+// file is written (the arguments ask for an export).
+TEST(UserDataFolder, MissingFolderEndsTheRunBeforeAnythingIsWritten) {
+    const std::string log = wintest::scratchFile("no-user-data");
+    wintest::GlobalLogRedirect redirect(log);
+    char common[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common));
+    const std::string settings = std::string(common) + "\\Brennic\\Mako\\mako.settings.cfg";
+    const bool settingsExisted = fileExists(settings);
+    const std::string settingsBefore = wintest::readFile(settings);
+
+    struct Restore {
+        UserDataFolderSource real;
+        ~Restore() { SetUserDataFolderSource(real); }
+    } restore{SetUserDataFolderSource([](char(&)[MAX_PATH]) {})};
+    char path[payload::kPathCapacity] = "stale";
+    EXPECT_FALSE(GetInstallFlagPath(path));
+    EXPECT_FALSE(SetInstallFlag());
+    EXPECT_FALSE(GetMsiPath(path, false));
+    EXPECT_FALSE(GetCabPath(path, "ss310270", true));
+    EXPECT_STREQ("", path);
+    EXPECT_EQ(3, RunInstallSequence(GetModuleHandleA(nullptr), L"setup.exe /s AUTO_UPDATE=Disable"));
+
+    EXPECT_EQ(settingsExisted, fileExists(settings));
+    EXPECT_EQ(settingsBefore, wintest::readFile(settings));
+    EXPECT_FALSE(fileExists("\\Halden") || fileExists("Halden"));
+    const std::string logged = wintest::readFile(log);
+    EXPECT_NE(std::string::npos, logged.find("\tERROR: The user data folder (FOLDERID_LocalAppDataLow) could not be "
+                                             "found; nothing is written under it.")) << logged;
+    EXPECT_EQ(std::string::npos, logged.find("Wrapper exit code")) << logged;
 }
 
 TEST(InstallerCommand, WindowsInstallerPath) {

@@ -34,6 +34,9 @@ TEST(PayloadPaths, RefusesPathsThatDoNotFit) {
     EXPECT_TRUE(payload::composeMsiPaths(fitting + "uuuu", false).ok);
     EXPECT_FALSE(payload::composeMsiPaths(fitting + "uuuuu", false).ok);
     EXPECT_FALSE(payload::composeCabPaths("C:\\u", std::string(260, 'n'), false).ok);
+    // Without a user data folder they would hang off the current drive's root.
+    EXPECT_FALSE(payload::composeMsiPaths("", false).ok);
+    EXPECT_FALSE(payload::composeCabPaths("", "st310270", true).ok);
 }
 
 }  // namespace
