@@ -133,7 +133,7 @@ int RunInstallSequence(HINSTANCE module) {
 
     // 13-14: hold the marker; deal with an installed copy of this version.
     if (!SetInstallFlag()) return exit_code::AnotherInstallRunning;
-    if (UninstallLoomOrForgeIfSameVersionExists(silent) == 0) return exit_code::AnotherInstallRunning;
+    if (UninstallLoomOrForgeIfSameVersionExists(silent, nativeX64) == 0) return exit_code::AnotherInstallRunning;
 
     // 15: the development-kit package.
     char msiPath[MAX_PATH] = {};
