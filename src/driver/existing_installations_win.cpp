@@ -38,8 +38,9 @@ constexpr const char* kUnit = "WrapperUtils";
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr size_t kTextCapacity = 2048;
 
-#define LOG_AT(level, line, function, text)                               \
-    do {                                                                  \
+// The text is only composed when the level is logged.
+#define LOG_AT(level, line, function, text)                                                  \
+    do {                                                                                     \
         if (logEnabled(level)) globalLogger.log((level), kUnit, (line), (function), (text)); \
     } while (0)
 

@@ -37,24 +37,28 @@ void deleteTree(const std::string& path, bool use64) {
     }
 }
 
-void setValues(const std::string& path, bool use64, const std::vector<std::pair<const char*, const char*>>& values) {
-    const RegistryKey key = RegistryKey::open(rootOf(use64), path, RegistryKey::ReadWrite);
-    for (const auto& value : values) key.setString(value.first, value.second);
+RegistryKey create(const std::string& path, bool use64) {
+    return RegistryKey::open(rootOf(use64), path, RegistryKey::ReadWrite);
 }
 
+// A kit or runtime of this version in one view, as an installer or a broken installation leaves it.
 struct Installed {
     bool use64;
     std::string kitCode, loomCode;  // product codes of this view
     void kit(const char* build, bool registered = true) const {
-        setValues(kKit, use64, build ? std::vector<std::pair<const char*, const char*>>{{"MakoHome", "C:\\Kit\\"}, {"BuildNumber", build}}
-                                     : std::vector<std::pair<const char*, const char*>>{{"MakoHome", "C:\\Kit\\"}});
-        if (registered) RegistryKey::open(rootOf(use64), std::string(kUninstallKey) + "\\" + kitCode, RegistryKey::ReadWrite);
+        const RegistryKey key = create(kKit, use64);
+        key.setString("MakoHome", "C:\\Kit\\");
+        if (build) key.setString("BuildNumber", build);
+        if (registered) create(std::string(kUninstallKey) + "\\" + kitCode, use64);
     }
     void loom(const char* build, const char* mode = "", bool registered = true, bool home = true) const {
-        setValues(kLoom, use64, {{"BuildNumber", build}});
-        if (home) setValues(kLoom, use64, {{"MakoHome", "C:\\Kit\\jre"}});
-        setValues(kLoom + "\\MSI", use64, {{"FullVersion", "3.1.0_27-b09"}, {"MODE", mode}});
-        if (registered) RegistryKey::open(rootOf(use64), std::string(kUninstallKey) + "\\" + loomCode, RegistryKey::ReadWrite);
+        const RegistryKey key = create(kLoom, use64);
+        key.setString("BuildNumber", build);
+        if (home) key.setString("MakoHome", "C:\\Kit\\jre");
+        const RegistryKey msi = create(kLoom + "\\MSI", use64);
+        msi.setString("FullVersion", "3.1.0_27-b09");
+        msi.setString("MODE", mode);
+        if (registered) create(std::string(kUninstallKey) + "\\" + loomCode, use64);
     }
 };
 
@@ -132,12 +136,12 @@ TEST_F(ExistingInstallations, DecisionsInEitherView) {
         std::vector<std::string> commands;  // "{kit}" and "{loom}" stand for this view's codes
         std::vector<std::string> logged;    // "<unit>:<line> (<function>)]\n\t<LEVEL>: <text>", codes as above
     };
-    const std::string go = "WrapperUtils:1234 (UninstallLoomOrForgeIfSameVersionExists)]\n\tINFO: No same version Forge exists";
+    const std::string noKit = "WrapperUtils:1234 (UninstallLoomOrForgeIfSameVersionExists)]\n\tINFO: No same version Forge exists";
     const std::string noLoom = "WrapperUtils:1253 (UninstallLoomOrForgeIfSameVersionExists)]\n\tINFO: No same version Loom exists";
     const std::vector<Row> rows = {
-        {"nothing of this version", true, [](const Installed&) {}, "0", 1, {}, {go, noLoom}},
-        {"kit build 9, silent", true, [](const Installed& i) { i.kit("9"); }, "0", 1, {" /x {kit} /qn"},
-         {"WrapperUtils:1206 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 9 is same/older than current build: 9", noLoom}},
+        {"kit and runtime build 9, silent", true, [](const Installed& i) { i.kit("9"); i.loom("9"); }, "0", 1,
+         {" /x {kit} /qn", " /x {loom} /qn"},
+         {"WrapperUtils:1206 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 9 is same/older than current build: 9"}},
         {"kit build 09 with text after it, not silent", false, [](const Installed& i) { i.kit("09x"); }, "0", 1,
          {" /x {kit} /qb!"}, {noLoom}},
         {"kit build 10", true, [](const Installed& i) { i.kit("10"); i.loom("9"); }, "0", 0, {},
@@ -150,9 +154,7 @@ TEST_F(ExistingInstallations, DecisionsInEitherView) {
         {"kit removal fails", true, [](const Installed& i) { i.kit("9"); i.loom("9"); }, "1603", 0, {" /x {kit} /qn"},
          {"AllUtils:181 (logit)]\n\tINFO: uninstall {kit} of 3.1.0_27 failed.  ErrorCode: 1603",
           "WrapperUtils:1164 (UninstallExistingForge)]\n\tERROR: Uninstall existining Forge failed {kit}: 1603"}},
-        {"kit and runtime build 9", true, [](const Installed& i) { i.kit("9"); i.loom("9"); }, "0", 1,
-         {" /x {kit} /qn", " /x {loom} /qn"}, {}},
-        {"runtime static", true, [](const Installed& i) { i.loom("9", "s"); }, "0", 1, {}, {go}},
+        {"runtime static", true, [](const Installed& i) { i.loom("9", "s"); }, "0", 1, {}, {noKit}},
         {"runtime build 12", true, [](const Installed& i) { i.loom("12"); }, "0", 1, {},
          {"WrapperUtils:1210 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 12 is newer than current build: 9"}},
         {"runtime not registered", true, [](const Installed& i) { i.loom("9", "", false); }, "0", 1, {},
