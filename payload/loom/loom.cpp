@@ -1,7 +1,8 @@
 // Stand-in public-runtime installer ("loom.exe"), left in the kit's folder by the stand-in
-// development-kit package. It does the least its role needs: it records how it was called and
-// registers the runtime of this version in its own registry view (the view of its bitness), so the
-// launcher's "runtime registered" check and the update-agent step see an installed runtime.
+// development-kit package together with the runtime's package, loom3.1.0_27.msi. It records how it
+// was called and installs that package silently with the system's msiexec.exe, so that the runtime
+// of this version is registered as a real one is: its key in the view of the package's bitness and
+// its product code under the Uninstall key.
 //
 // Record: one line per call, the full command line in UTF-8, appended to the file named by the
 // environment variable MAKO_LOOM_RECORD, or to %TEMP%\loom-calls.txt without it. (Not beside the
@@ -9,7 +10,7 @@
 //
 // Understood: /s, LAUNCHEDFROMFORGE=1, NOSTARTMENU=1, REBOOT=... (accepted, no effect) and
 // INSTALLDIR=<folder> (the runtime's folder; default: "jre" beside this program).
-// Exit code 0, or 1603 when the registration fails.
+// Exit code: the installer's, or the system error when it cannot be started.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -19,31 +20,24 @@
 
 namespace {
 
-const wchar_t kRuntimeKey[] = L"SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
-const wchar_t kFullVersion[] = L"3.1.0_27-b09";
-const wchar_t kBuildNumber[] = L"9";
+const wchar_t kPackage[] = L"loom3.1.0_27.msi";
 
-bool setString(HKEY key, const wchar_t* name, const std::wstring& value) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-bool registerRuntime(const std::wstring& home) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    bool ok = setString(key, L"MakoHome", home) && setString(key, L"BuildNumber", kBuildNumber);
-    HKEY msi = nullptr;
-    if (ok && RegCreateKeyExW(key, L"MSI", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &msi, nullptr) ==
-                  ERROR_SUCCESS) {
-        ok = setString(msi, L"FullVersion", kFullVersion);
-        RegCloseKey(msi);
-    } else {
-        ok = false;
-    }
-    RegCloseKey(key);
-    return ok;
+DWORD install(const std::wstring& package, const std::wstring& home) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring msiexec = std::wstring(system, length) + L"\\msiexec.exe";
+    std::wstring command = L"\"" + msiexec + L"\" /i \"" + package + L"\" /qn INSTALLDIR=\"" + home + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(msiexec.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
 }
 
 }  // namespace
@@ -52,7 +46,8 @@ int main() {
     const wchar_t* commandLine = GetCommandLineW();
     stand_in::appendToFile(stand_in::recordPath(L"MAKO_LOOM_RECORD", L"loom-calls.txt"), stand_in::toUtf8(commandLine) + "\n");
 
-    std::wstring home = stand_in::folderOf(stand_in::ownPath()) + L"\\jre";
+    const std::wstring folder = stand_in::folderOf(stand_in::ownPath());
+    std::wstring home = folder + L"\\jre";
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
     const std::wstring installDir = L"INSTALLDIR=";
@@ -66,5 +61,5 @@ int main() {
         }
     }
     LocalFree(argv);
-    return registerRuntime(home) ? 0 : 1603;
+    return static_cast<int>(install(folder + L"\\" + kPackage, home));
 }

@@ -1,16 +1,27 @@
-// Earlier installations and the update agent, as far as this build handles them: the runtime of
-// this version is recognised; removing an installed copy of the same version and installing the
-// update agent are not carried by this build, and both say so in the log.
+// Earlier installations of this version: a development kit or runtime of the same or an older build
+// is removed through the Windows Installer before this one installs, a newer kit build refuses the
+// run. (Installing the update agent is not carried by this build and says so in the log.)
 #include "driver/existing_installations.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/existing_installations_keys.h"
+#include "driver/installer_command.h"
 #include "driver/product_version.h"
+#include "platform/executor.h"
+#include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
+#include "platform/tstrings.h"
+#include "product/installed_product.h"
+#include "product/product_codes.h"
+#include "string_ids.h"
 
 namespace {
 
-constexpr const char* kForgeBaseKey = "SOFTWARE\\Velmora\\Mako Development Kit";
 constexpr const char* kLoomBaseKey = "SOFTWARE\\Velmora\\Mako Runtime Environment";
 using product_version::kProductVersion;
 
@@ -20,20 +31,153 @@ const RegistryKey& ownMachineView() {
 
 }  // namespace
 
-int UninstallLoomOrForgeIfSameVersionExists(bool /*silent*/) {
-    const std::string forgeKey = std::string(kForgeBaseKey) + "\\" + kProductVersion;
-    const std::string loomKey = std::string(kLoomBaseKey) + "\\" + kProductVersion;
-    if (RegistryKey::exists(ownMachineView(), forgeKey) || RegistryKey::exists(ownMachineView(), loomKey)) {
-        // The installer itself upgrades or repairs the same product code; removing first is not
-        // part of this build.
-        logit("Existing installation of this version found; it is left to the Windows Installer.");
-    } else {
-        logit("No same version Forge exists");
-        logit("No same version Loom exists");
-    }
-    return 1;
+namespace {
+
+// These lines carry the unit and line numbers support staff know them by.
+constexpr const char* kUnit = "WrapperUtils";
+constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr size_t kTextCapacity = 2048;
+
+// The text is only composed when the level is logged.
+#define LOG_AT(level, line, function, text)                                                  \
+    do {                                                                                     \
+        if (logEnabled(level)) globalLogger.log((level), kUnit, (line), (function), (text)); \
+    } while (0)
+
+REGSAM viewAccess(bool use64) { return KEY_READ | (use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY); }
+
+std::string loadString(UINT id) {
+    char buffer[kTextCapacity] = {};
+    LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
+    return buffer;
 }
 
+}  // namespace
+
+int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
+    constexpr const char* kFunction = "UninstallLoomOrForgeIfSameVersionExists";
+    const std::string forgeKey = forgeVersionKey();
+    const std::string loomKey = loomVersionKey();
+    ReopenableKey key(HKEY_LOCAL_MACHINE);
+
+    if (key.reopen(forgeKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
+        LOG_AT(INFO, 1234, kFunction, "No same version Forge exists");
+    } else if (!IsSameOrOlderBuildInstalled(true, nativeX64)) {
+        if (!silent) {
+            MessageBoxA(nullptr, loadString(IDS_NEWER_BUILD_INSTALLED).c_str(),
+                        loadString(IDS_NEWER_BUILD_INSTALLED_CAPTION).c_str(), MB_ICONHAND);
+        }
+        return 0;
+    } else if (!UninstallExistingForge(silent, nativeX64)) {
+        LOG_AT(ERROR, 1238, kFunction, tstrings::format("UninstallExistingForge (%s) failed", forgeKey.c_str()));
+        return 0;
+    }
+
+    if (key.reopen(loomKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
+        LOG_AT(INFO, 1253, kFunction, "No same version Loom exists");
+        return 1;
+    }
+    // A newer or static runtime stays, without a message.
+    if (!IsSameOrOlderBuildInstalled(false, nativeX64) || IsVersionStatic(nativeX64)) return 1;
+    if (UninstallLoomIfSameOrOlderBuild(silent, nativeX64 ? 64 : 32) == 0) return 1;
+    LOG_AT(ERROR, 1258, kFunction, tstrings::format("UninstallLoomIfSameOrOlderBuild( %s) failed", loomKey.c_str()));
+    return 0;
+}
+
+bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
+    constexpr const char* kFunction = "IsSameOrOlderBuildInstalled";
+    const std::string keyName = isForge ? forgeVersionKey() : loomVersionKey();
+    ReopenableKey key(HKEY_LOCAL_MACHINE);
+    // The registry functions return their error instead of setting the thread's: log that one.
+    const LONG opened = key.reopen(keyName, viewAccess(nativeX64));
+    if (opened != ERROR_SUCCESS) {
+        LOG_AT(ERROR, 1190, kFunction, tstrings::format("Error Opening registry key %s: %d", keyName.c_str(),
+                                                        static_cast<int>(opened)));
+        return false;
+    }
+    RegistryValue value;
+    const LONG read = key.queryBuildNumber(value);
+    if (read != ERROR_SUCCESS) {
+        LOG_AT(ERROR, 1195, kFunction,
+               tstrings::format("MakoKey.QueryValue(BuildNumber, Value); failed: %d", static_cast<int>(read)));
+        return false;
+    }
+    // Stored text of any length or type: at most what the buffer holds, always terminated.
+    char text[kTextCapacity] = {};
+    std::memcpy(text, value.bytes.data(), std::min(value.bytes.size(), sizeof text - 1));
+    const int existing = std::atoi(text);
+    const int current = thisProduct.version.getBuild();
+    if (existing <= current) {
+        LOG_AT(INFO, 1206, kFunction,
+               tstrings::format("Existing build: %d is same/older than current build: %d", existing, current));
+        return true;
+    }
+    LOG_AT(INFO, 1210, kFunction, tstrings::format("Existing build: %d is newer than current build: %d", existing, current));
+    return false;
+}
+
+bool UninstallExistingForge(bool silent, bool nativeX64) {
+    constexpr const char* kFunction = "UninstallExistingForge";
+    const std::string code = forgeProductCode(nativeX64 ? 64 : 32);
+    if (!IsProductRegistered(code, nativeX64)) {
+        LOG_AT(ERROR, 1159, kFunction,
+               tstrings::format("Forge GUID not found %s: %d", code.c_str(), static_cast<int>(GetLastError())));
+        return false;
+    }
+    const int rc = UninstallProduct(code, silent);
+    if (rc != 0) {
+        LOG_AT(ERROR, 1164, kFunction, tstrings::format("Uninstall existining Forge failed %s: %d", code.c_str(), rc));
+        return false;
+    }
+    return true;
+}
+
+int UninstallLoomIfSameOrOlderBuild(bool silent, int32_t arch) {
+    if (IsVersionStatic(arch == 64)) return 1;
+    return CheckGUIDAndUninstall(arch, arch == 64, silent);
+}
+
+bool IsVersionStatic(bool use64) {
+    const std::unique_ptr<InstalledProduct> loom = findInstalled(installedLoom(use64 ? 64 : 32), productVersionName());
+    if (!loom) {
+        LOG_AT(ERROR, 1096, "IsVersionStatic", "cannot find Loom: " + productVersionName());
+        return false;
+    }
+    return loom->isStatic;
+}
+
+int CheckGUIDAndUninstall(int32_t arch, bool use64View, bool silent) {
+    constexpr const char* kFunction = "CheckGUIDAndUninstall";
+    const std::string code = mscrub::MCleaner::getProductGUID(productVersionName(), arch);
+    if (!IsProductRegistered(code, use64View)) {
+        LOG_AT(ERROR, 1110, kFunction, "GUID not found" + code + ":" + tstrings::toString(uint32_t{GetLastError()}));
+        return 0;
+    }
+    const int rc = UninstallProduct(code, silent);
+    if (rc != 0) {
+        LOG_AT(ERROR, 1114, kFunction, "Uninstall existing Loom failed" + code + ":" + tstrings::toString(int32_t{rc}));
+    }
+    return rc;
+}
+
+bool IsProductRegistered(const std::string& code, bool use64View) {
+    unique_hkey uninstall, entry;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, viewAccess(use64View), uninstall.put());
+    if (status == ERROR_SUCCESS) status = RegOpenKeyExA(uninstall.get(), code.c_str(), 0, KEY_READ, entry.put());
+    if (status != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
+int UninstallProduct(const std::string& code, bool silent) {
+    char installer[kTextCapacity] = {};
+    GetWIPath(installer, sizeof installer);
+    const std::string arguments = tstrings::format(" /x %s", code.c_str()) + (silent ? " /qn" : " /qb!");
+    const int rc = static_cast<int>(Executor::ExecProcessWaitForFinish(installer, arguments, 0));
+    if (rc != 0) {
+        logit(tstrings::format("uninstall %s of %s failed.  ErrorCode: %d", code.c_str(), productVersionName().c_str(), rc));
+    }
+    return rc;
+}
 bool IsLoomRegistered() {
     return RegistryKey::exists(ownMachineView(), std::string(kLoomBaseKey) + "\\" + kProductVersion);
 }

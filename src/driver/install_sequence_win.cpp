@@ -149,7 +149,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
 
     // 13-14: hold the marker; deal with an installed copy of this version.
     if (!SetInstallFlag()) return exit_code::AnotherInstallRunning;
-    if (UninstallLoomOrForgeIfSameVersionExists(silent) == 0) return exit_code::AnotherInstallRunning;
+    if (UninstallLoomOrForgeIfSameVersionExists(silent, nativeX64) == 0) return exit_code::AnotherInstallRunning;
 
     // 15: the development-kit package.
     char msiPath[MAX_PATH] = {};

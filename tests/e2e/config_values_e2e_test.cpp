@@ -51,7 +51,7 @@ TEST_F(ConfigValuesE2E, NonAsciiValuesReachTheInstallerInTheCodePageAndInstall) 
 
     EXPECT_EQ(utf16(kitDir + "\\"), readWide(kKitKey, L"MakoHome", kLauncherView));
     for (const char* file : {"\\README.txt", "\\bin\\forge.dat"}) EXPECT_TRUE(existsWide(kitDir + file)) << file;
-    EXPECT_EQ(utf16(runtimeDir), readWide(kRuntimeKey, L"MakoHome", kLauncherView));
+    EXPECT_EQ(utf16(runtimeDir + "\\"), readWide(kRuntimeKey, L"MakoHome", kLauncherView));
     EXPECT_TRUE(existsWide(log)) << "the installer wrote no log under the name given";
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Support of the end-to-end tests: the built launcher under Wine, the real msiexec.exe installing
 // the stand-in package, reached through the recording msiexec.exe that each case names in
-// InstallerLocation. Every case starts from a machine without the kit, the runtime settings file, a
-// reinstall request or a marker, and gets a temporary folder of its own (TEMP of the launcher: its
+// InstallerLocation. Every case starts from a machine without the kit or the public runtime of this
+// version, the runtime settings file, a reinstall request or a marker, and gets a temporary folder of its own (TEMP of the launcher: its
 // log, the records). Plain Win32 throughout, so that none of the launcher's own code stands between
 // test and check.
 #include "platform/win32.h"
@@ -224,6 +224,7 @@ const char kOtherWorkFolderName[] = "forge3.1.0_27_x64";
 const char kKitKey[] = "SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27";
 const char kRuntimeKey[] = "SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" E2E_KIT_PRODUCT_CODE;
+const char kRuntimeUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" E2E_RUNTIME_PRODUCT_CODE;
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 const char kVelmoraKey[] = "Software\\Velmora";
 const char* const kPayloadFiles[] = {"forge3.1.0_27.msi", "ss310270.cab", "st310270.cab", "sj310270.cab",
@@ -237,6 +238,9 @@ inline std::string runtimeSettingsFile() { return runtimeSettingsFolder() + "\\m
 inline std::string realMsiexec() { return systemFolder() + "\\msiexec.exe"; }
 
 inline bool kitRegistered() { return keyExists(kKitKey, kLauncherView) || keyExists(kUninstallKey, kLauncherView); }
+inline bool runtimeRegistered() {
+    return keyExists(kRuntimeKey, kLauncherView) || keyExists(kRuntimeUninstallKey, kLauncherView);
+}
 
 // What one launcher run left behind.
 struct LauncherRun {
@@ -289,13 +293,25 @@ protected:
         deleteValue(kVelmoraKey, "InstallStatus");
     }
 
+    // Removes the kit and the public runtime (loom.exe installs it) with the real installer, and
+    // what a case wrote by hand in their keys.
     static void uninstallKit() {
-        Process uninstall;
-        DWORD error = 0;
-        long code = 0;
-        if (kitRegistered() && uninstall.start(realMsiexec(), "/x " E2E_KIT_PRODUCT_CODE " /qn", error))
-            uninstall.wait(kLauncherTimeoutMs, code);
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, kLauncherView, 0);  // left by loom.exe, outside the package
+        const auto remove = [](const char* code) {
+            Process uninstall;
+            DWORD error = 0;
+            long result = 0;
+            if (uninstall.start(realMsiexec(), std::string("/x ") + code + " /qn", error))
+                uninstall.wait(kLauncherTimeoutMs, result);
+        };
+        if (kitRegistered()) remove(E2E_KIT_PRODUCT_CODE);
+        if (runtimeRegistered()) remove(E2E_RUNTIME_PRODUCT_CODE);
+        for (const char* key : {kKitKey, kRuntimeKey}) {
+            HKEY parent = openKey(std::string(key).substr(0, std::string(key).rfind('\\')), KEY_ALL_ACCESS, kLauncherView);
+            if (parent) {
+                RegDeleteTreeA(parent, std::string(key).substr(std::string(key).rfind('\\') + 1).c_str());
+                RegCloseKey(parent);
+            }
+        }
     }
 
     static void restoreInstallerLocation() {
@@ -310,7 +326,7 @@ protected:
     // recording msiexec.exe.
     void resetMachine() {
         uninstallKit();
-        ASSERT_FALSE(kitRegistered()) << "the kit could not be removed before the case";
+        ASSERT_FALSE(kitRegistered() || runtimeRegistered()) << "the kit or runtime could not be removed before the case";
         DeleteFileA(runtimeSettingsFile().c_str());
         deleteValue(kVelmoraKey, "InstallStatus");
         DeleteFileA(markerPath().c_str());

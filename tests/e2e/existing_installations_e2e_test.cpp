@@ -1,0 +1,147 @@
+// The launcher meets a kit or public runtime of its own version: installed by the real installer
+// from the stand-in packages, or keys written by hand as a broken installation leaves them.
+#include "e2e/e2e_support.h"
+
+#include <algorithm>
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+using namespace e2e;
+
+const std::string kKitPackage = std::string(E2E_PAYLOAD_DIR) + "\\forge3.1.0_27.msi";
+
+// Installs a stand-in package quietly with the real installer; its exit code.
+long installPackage(const std::string& package, const std::string& properties = "") {
+    Process install;
+    DWORD error = 0;
+    long result = -1;
+    if (install.start(realMsiexec(), "/i \"" + package + "\" /qn " + properties, error)) {
+        install.wait(kLauncherTimeoutMs, result);
+    }
+    return result;
+}
+
+// The log without carriage returns, headers included.
+std::string plainLog(const LauncherRun& run) {
+    std::string text = run.log;
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+std::vector<std::string> commandsOf(const LauncherRun& run) {
+    std::vector<std::string> commands;
+    for (const RecordedCall& call : run.installerCalls) {
+        const std::string command = field(call, "command");
+        const size_t x = command.find(" /x ");
+        commands.push_back(x == std::string::npos ? "install, result " + field(call, "result")
+                                                  : command.substr(x + 1) + ", result " + field(call, "result"));
+    }
+    return commands;
+}
+
+// A kit and runtime of this build are removed by their product codes, the kit's quietly when silent
+// and with a basic interface otherwise, before the kit installs again.
+TEST_F(LauncherE2E, SameBuildIsRemovedBeforeTheKitInstallsAgain) {
+    struct Row {
+        const char* arguments;
+        const char* ui;
+        bool runtimeAgain;  // the silent run installs the public runtime again
+    };
+    for (const Row& row : {Row{"/s", "/qn", true}, Row{"MSI_CMDLINE=/qn", "/qb!", false}}) {
+        SCOPED_TRACE(row.arguments);
+        resetMachine();
+        const LauncherRun first = runLauncher("/s");
+        ASSERT_EQ(0, first.exitCode) << first.log;
+        for (const char* line : {"WrapperUtils:1234 (UninstallLoomOrForgeIfSameVersionExists)]\n\tINFO: No same version Forge exists",
+                                 "WrapperUtils:1253 (UninstallLoomOrForgeIfSameVersionExists)]\n\tINFO: No same version Loom exists"})
+            EXPECT_THAT(plainLog(first), HasSubstr(line));
+        ASSERT_TRUE(kitRegistered() && runtimeRegistered()) << "the first run left no kit and runtime";
+
+        const LauncherRun run = runLauncher(row.arguments);
+        EXPECT_EQ(0, run.exitCode) << run.log;
+        const std::vector<std::string> expected = {
+            std::string("/x ") + E2E_KIT_PRODUCT_CODE + " " + row.ui + ", result 0",
+            std::string("/x ") + E2E_RUNTIME_PRODUCT_CODE + " " + row.ui + ", result 0", "install, result 0"};
+        EXPECT_EQ(expected, commandsOf(run)) << run.log;
+        expectKitInstalled();
+        EXPECT_EQ(row.runtimeAgain, runtimeRegistered());
+        EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
+    }
+}
+
+// Runs refused with -1 before any package is written; only a failing removal reaches the installer.
+TEST_F(LauncherE2E, InstalledKitRefusesTheRun) {
+    struct Row {
+        const char* what;
+        std::function<void()> prepare;
+        Environment env;
+        std::vector<std::string> commands;
+        std::vector<std::string> logged;  // "<unit>:<line> (<function>)]\n\t<LEVEL>: <text>"
+    };
+    const std::string code = E2E_KIT_PRODUCT_CODE;
+    const std::string build = "WrapperUtils:1210 (IsSameOrOlderBuildInstalled)]\n\tINFO: ";
+    const std::vector<Row> rows = {
+        {"a newer kit build", [] { setString(kKitKey, "BuildNumber", "10"); }, {}, {}, {build + "Existing build: 10 is newer than current build: 9"}},
+        {"an unreadable build number", [] { setString(kKitKey, "MakoHome", "C:\\Kit\\"); }, {}, {},
+         {"WrapperUtils:1195 (IsSameOrOlderBuildInstalled)]\n\tERROR: MakoKey.QueryValue(BuildNumber, Value); failed: 2"}},
+        {"a kit key without its product code", [] { setString(kKitKey, "BuildNumber", "9"); }, {}, {},
+         {"WrapperUtils:1159 (UninstallExistingForge)]\n\tERROR: Forge GUID not found " + code + ": 2",
+          "WrapperUtils:1238 (UninstallLoomOrForgeIfSameVersionExists)]\n\tERROR: UninstallExistingForge (" +
+              std::string(kKitKey) + ") failed"}},
+        {"a removal that fails", [] { ASSERT_EQ(0, installPackage(kKitPackage)); }, {{"MAKO_TEST_FAIL_REMOVAL", "1"}},
+         {"/x " + code + " /qn, result 1603"},
+         {"AllUtils:181 (logit)]\n\tINFO: uninstall " + code + " of 3.1.0_27 failed.  ErrorCode: 1603",
+          "WrapperUtils:1164 (UninstallExistingForge)]\n\tERROR: Uninstall existining Forge failed " + code + ": 1603"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        row.prepare();
+        const LauncherRun run = runLauncher("/s", row.env);
+        EXPECT_EQ(-1, run.exitCode) << run.log;
+        EXPECT_EQ(row.commands, commandsOf(run));
+        for (const std::string& line : row.logged) EXPECT_THAT(plainLog(run), HasSubstr(line));
+        EXPECT_FALSE(fileExists(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi")) << "a package was written";
+        EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code")));
+    }
+    EXPECT_TRUE(kitRegistered()) << "the kit whose removal failed is gone";
+}
+
+// A runtime of this version that is static, newer, or not registered stays; the kit installs.
+TEST_F(LauncherE2E, InstalledRuntimeThatStays) {
+    struct Row {
+        const char* what;
+        std::function<void()> prepare;
+        std::string logged;  // as above
+    };
+    const std::vector<Row> rows = {
+        {"static", [] { ASSERT_EQ(0, installPackage(E2E_RUNTIME_PACKAGE, "MODE=S")); }, "WrapperUtils:1206 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 9 is same/older than current build: 9"},
+        {"build 12",
+         [] {
+             ASSERT_EQ(0, installPackage(E2E_RUNTIME_PACKAGE));
+             setString(kRuntimeKey, "BuildNumber", "12");
+         },
+         "WrapperUtils:1210 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 12 is newer than current build: 9"},
+        {"not registered",
+         [] {
+             setString(kRuntimeKey, "MakoHome", "C:\\Runtime\\");
+             setString(kRuntimeKey, "BuildNumber", "9");
+         },
+         std::string("WrapperUtils:1110 (CheckGUIDAndUninstall)]\n\tERROR: GUID not found") + E2E_RUNTIME_PRODUCT_CODE + ":2"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        row.prepare();
+        const LauncherRun run = runLauncher("/s");
+        EXPECT_EQ(0, run.exitCode) << run.log;
+        expectOneInstallCall(run, "0");
+        EXPECT_THAT(plainLog(run), HasSubstr(row.logged));
+        expectKitInstalled();
+    }
+}
+
+}  // namespace
