@@ -1,6 +1,5 @@
-// Earlier installations and the update agent, as far as this build handles them: the runtime of
-// this version is recognised; removing an installed copy of the same version and installing the
-// update agent are not carried by this build, and both say so in the log.
+// Earlier installations, as far as this build handles them: removing an installed copy of the same
+// version is not carried by this build, and says so in the log.
 #include "driver/existing_installations.h"
 
 #include "driver/product_version.h"
@@ -32,13 +31,4 @@ int UninstallLoomOrForgeIfSameVersionExists(bool /*silent*/) {
         logit("No same version Loom exists");
     }
     return 1;
-}
-
-bool IsLoomRegistered() {
-    return RegistryKey::exists(ownMachineView(), std::string(kLoomBaseKey) + "\\" + kProductVersion);
-}
-
-int ExtractAndInstallAU(HINSTANCE /*moduleInstance*/, bool /*autoUpdateEnabled*/) {
-    logit("Update agent is not carried by this build; its installation is skipped.");
-    return 0;
 }

@@ -14,6 +14,7 @@
 #include "driver/install_flag.h"
 #include "driver/installer_command.h"
 #include "driver/payload_extraction.h"
+#include "driver/update_agent.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
@@ -191,7 +192,7 @@ int RunInstallSequence(HINSTANCE module) {
         if (silent && selectsPublicRuntime(installerArguments)) {
             RunPublicRuntime(noStartMenu, publicRuntimeDir, suppressRuntimeReboot);
         }
-        if (exitCode == 0 && IsLoomRegistered()) ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE"));
+        if (exitCode == 0 && IsLoomRegistered(nativeX64)) ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE"));
     }
 
     // 24: normal end.
