@@ -1,0 +1,271 @@
+// The update agent end to end: after a silent installation of the kit (whose stand-in runtime
+// registers itself), the launcher installs the stand-in agent with Wine's msiexec.exe, replaces an
+// older one with its policy carried over, and runs the registration program. Each case starts
+// without an agent, its policy values and the test's folder override for maureg.exe.
+#include "e2e/e2e_support.h"
+// after windows.h
+#include <wincrypt.h>
+#include <dpapi.h>
+
+#include <optional>
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+const char kAgentKey[] = "SOFTWARE\\Velmora\\Auto Update";
+const char kPolicyRoot[] = "SOFTWARE\\Velmora\\Mako Update";
+const char kMucheckKey[] = "SOFTWARE\\Velmora\\Mako Update\\Policy\\mucheck";
+const char kAgentTestKey[] = "SOFTWARE\\Velmora\\Mako Update Test";  // read by the stand-in package
+const char kAgentProductCode[] = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
+
+struct Schedule {
+    uint32_t frequency, hour, minute;
+    bool operator==(const Schedule& o) const { return frequency == o.frequency && hour == o.hour && minute == o.minute; }
+};
+std::ostream& operator<<(std::ostream& out, const Schedule& s) {
+    return out << std::hex << "0x" << s.frequency << std::dec << "/" << s.hour << "/" << s.minute;
+}
+
+// Runs the real msiexec.exe with arguments; its exit code.
+long msiexec(const std::string& arguments) {
+    Process process;
+    DWORD error = 0;
+    long code = -1;
+    if (process.start(realMsiexec(), arguments, error)) process.wait(kLauncherTimeoutMs, code);
+    return code;
+}
+
+bool agentVersion(std::string& out) { return readString(kAgentKey, "AUVersion", out, KEY_WOW64_32KEY); }
+
+bool setMachine32(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size) {
+    HKEY key = openKey(path, KEY_READ | KEY_WRITE, KEY_WOW64_32KEY, true);
+    const bool set = key && RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    return set;
+}
+
+bool setString32(const std::string& path, const std::string& name, const std::string& value) {
+    return setMachine32(path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+// The schedule as current agents keep it: machine-protected 4 bytes as Base64 text under mucheck.
+void writeProtectedSchedule(const Schedule& s) {
+    for (const auto& value : {std::make_pair("Frequency", s.frequency), std::make_pair("UpdateSchedule", s.hour),
+                              std::make_pair("UpdateMin", s.minute)}) {
+        BYTE bytes[4] = {static_cast<BYTE>(value.second), static_cast<BYTE>(value.second >> 8),
+                         static_cast<BYTE>(value.second >> 16), static_cast<BYTE>(value.second >> 24)};
+        DATA_BLOB in{4, bytes}, out{};
+        ASSERT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr,
+                                     CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN, &out));
+        char text[512] = {};
+        DWORD size = sizeof text;
+        ASSERT_TRUE(CryptBinaryToStringA(out.pbData, out.cbData, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, text, &size));
+        LocalFree(out.pbData);
+        ASSERT_TRUE(setString32(kMucheckKey, value.first, text));
+    }
+}
+
+// One protected value of the current layout, read back and unprotected; nothing when it is not there.
+std::optional<uint32_t> readProtected(const char* name) {
+    std::string text;
+    if (!readString(kMucheckKey, name, text, KEY_WOW64_32KEY)) return std::nullopt;
+    BYTE bytes[512] = {};
+    DWORD size = sizeof bytes;
+    if (!CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64, bytes, &size, nullptr,
+                              nullptr))
+        return std::nullopt;
+    DATA_BLOB in{size, bytes}, out{};
+    if (!CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) return std::nullopt;
+    std::optional<uint32_t> value;
+    if (out.cbData == 4) value = out.pbData[0] | out.pbData[1] << 8 | out.pbData[2] << 16 | uint32_t{out.pbData[3]} << 24;
+    LocalFree(out.pbData);
+    return value;
+}
+
+std::optional<Schedule> currentSchedule() {
+    const auto frequency = readProtected("Frequency"), hour = readProtected("UpdateSchedule"),
+               minute = readProtected("UpdateMin");
+    if (!frequency || !hour || !minute) return std::nullopt;
+    return Schedule{*frequency, *hour, *minute};
+}
+
+// "download" / "install" from the current layout's two flags, "<none>" when they are missing.
+std::string currentNotifyType() {
+    HKEY key = openKey(kMucheckKey, KEY_READ, KEY_WOW64_32KEY);
+    DWORD download = 0, install = 0, size = sizeof(DWORD);
+    const bool read = key && RegQueryValueExA(key, "NotifyDownload", nullptr, nullptr, reinterpret_cast<BYTE*>(&download), &size) == ERROR_SUCCESS &&
+                      (size = sizeof(DWORD), RegQueryValueExA(key, "NotifyInstall", nullptr, nullptr, reinterpret_cast<BYTE*>(&install), &size) == ERROR_SUCCESS);
+    if (key) RegCloseKey(key);
+    if (!read) return "<none>";
+    return std::to_string(download) + "/" + std::to_string(install);
+}
+
+std::string registrationProgram() {
+    char folder[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMONX86, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::string(folder) + "\\Mako\\Mako Update\\maureg.exe";
+}
+
+std::string agentPackage(const char* name) { return std::string(E2E_AGENT_DIR) + "\\" + name + ".msi"; }
+
+class AgentE2E : public LauncherE2E {
+protected:
+    void SetUp() override {
+        LauncherE2E::SetUp();
+        resetAgent();
+    }
+    void TearDown() override {
+        resetAgent();
+        LauncherE2E::TearDown();
+    }
+
+    static void resetAgent() {
+        std::string version;
+        if (agentVersion(version)) msiexec(std::string("/x ") + kAgentProductCode + " /qn");
+        for (const char* key : {kAgentKey, kPolicyRoot, kAgentTestKey}) deleteTree32(key);
+        ASSERT_FALSE(agentVersion(version)) << "the agent could not be removed before the case";
+    }
+
+    static void deleteTree32(const char* path) {
+        if (HKEY key = openKey(path, KEY_ALL_ACCESS, KEY_WOW64_32KEY)) {
+            RegDeleteTreeA(key, nullptr);
+            RegCloseKey(key);
+        }
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY, 0);
+    }
+
+    // The agent's calls of a run (the kit's install is the first call).
+    static std::vector<std::string> agentCommands(const LauncherRun& run) {
+        std::vector<std::string> commands;
+        for (size_t i = 1; i < run.installerCalls.size(); ++i)
+            commands.push_back(field(run.installerCalls[i], "command") + " -> " + field(run.installerCalls[i], "result"));
+        return commands;
+    }
+
+    LauncherRun runAgentCase(const std::string& arguments, Environment env = {}) {
+        const std::string folder = nextRunFolder();
+        env.emplace_back("MAKO_MAUREG_RECORD", folder + "maureg-calls.txt");
+        Process process;
+        start(process, E2E_SETUP_EXE, arguments, folder, env);
+        LauncherRun run = finish(process, folder);
+        maureg = readFile(folder + "maureg-calls.txt");
+        return run;
+    }
+
+    std::string maureg;  // the registration program's record of the last run
+};
+
+std::string installCommandEnding(bool enabled) {
+    const std::string package = localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi\"";
+    return package + (enabled ? " ALLUSERS=1 /qn" : "DISABLE=1 ALLUSERS=1 /qn") + " -> ";
+}
+
+// What the launcher does for each agent found on the machine.
+TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
+    struct Row {
+        const char* what;
+        std::function<void()> prepare;
+        std::string arguments;
+        Environment env;
+        bool removesOld;
+        std::optional<bool> installsEnabled;  // nothing: no agent install
+        std::string installResult;
+        std::string versionAfter;
+        bool registers;
+        std::optional<Schedule> scheduleAfter;
+        std::string notifyAfter;  // NotifyDownload/NotifyInstall of the current layout
+        std::string logged;
+    };
+    const std::vector<Row> rows = {
+        {"no agent", [] {}, "/s", {}, false, true, "0", "2.3.27.9", true, std::nullopt, "<none>",
+         "Auto Update is enabled"},
+        {"AUTO_UPDATE disabled", [] {}, "/s AUTO_UPDATE=Disable", {}, false, false, "0", "2.3.27.9", true,
+         std::nullopt, "<none>", "Auto Update is disabled via configuration settings"},
+        {"the same agent", [] { EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au") + "\" /qn")); }, "/s", {}, false,
+         std::nullopt, "", "2.3.27.9", false, std::nullopt, "<none>",
+         "AU is not upgradable - Installed version >= the bundled version."},
+        {"a newer agent", [] { EXPECT_TRUE(setString32(kAgentKey, "AUVersion", "2.3.30.0")); }, "/s", {}, false,
+         std::nullopt, "", "2.3.30.0", false, std::nullopt, "<none>",
+         "AU is not upgradable - Installed version >= the bundled version."},
+        {"an agent of the older layout",
+         [] { EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au2.2.90.1") + "\" /qn")); }, "/s", {}, true, true, "0",
+         "2.3.27.9", true, Schedule{0x110, 3, 15}, "0/1", "Auto Update is enabled"},
+        {"an older agent of the current layout",
+         [] {
+             EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au2.3.5.0") + "\" /qn"));
+             writeProtectedSchedule({0x801, 17, 45});
+         },
+         "/s", {}, true, true, "0", "2.3.27.9", true, Schedule{0x801, 17, 45}, "0/1", "Auto Update is enabled"},
+        {"an agent version that is not a version",
+         [] { EXPECT_TRUE(setString32(kAgentKey, "AUVersion", "2.3.x")); }, "/s", {}, false, true, "0", "2.3.27.9",
+         true, std::nullopt, "<none>", "Installed AU version is not usable, treated as no AU installed"},
+        {"no registration program",
+         [] { EXPECT_TRUE(setString32(kAgentTestKey, "MauregFolder", localLowFolder() + "\\mako-e2e-maureg\\")); },
+         "/s", {}, false, true, "0", "2.3.27.9", false, std::nullopt, "<none>",
+         "Executor.exec(): CreateProcess failed"},
+        {"the agent install fails", [] {}, "/s", {{"MAKO_TEST_AGENT_FAIL", "1"}}, false, true, "1603", "", false,
+         std::nullopt, "<none>", "Auto Update install failed"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        resetAgent();
+        row.prepare();
+        const LauncherRun run = runAgentCase(row.arguments, row.env);
+        EXPECT_EQ(0, run.exitCode);
+        EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
+        EXPECT_TRUE(run.logged("INFO", row.logged) || run.logged("ERROR", row.logged)) << row.logged << "\n" << run.log;
+
+        const std::vector<std::string> commands = agentCommands(run);
+        ASSERT_EQ((row.removesOld ? 1u : 0u) + (row.installsEnabled ? 1u : 0u), commands.size()) << run.log;
+        if (row.removesOld) {
+            EXPECT_THAT(commands[0], EndsWith(std::string(" /x ") + kAgentProductCode + " /qn -> 0"));
+        }
+        if (row.installsEnabled) {
+            EXPECT_THAT(commands.back(), EndsWith(installCommandEnding(*row.installsEnabled) + row.installResult));
+        }
+
+        std::string version = "<none>", disabled = "<none>";
+        agentVersion(version);
+        EXPECT_EQ(row.versionAfter.empty() ? "<none>" : row.versionAfter, version);
+        if (row.installsEnabled && row.installResult == "0") {
+            readString(kAgentKey, "InstalledDisabled", disabled, KEY_WOW64_32KEY);
+            EXPECT_EQ(*row.installsEnabled ? "0" : "1", disabled);
+        }
+        if (row.registers) {
+            EXPECT_THAT(maureg, HasSubstr("maureg.exe\" -r loom 3.1.0_27-b09")) << maureg;
+            EXPECT_TRUE(equalsIgnoreCase(maureg.substr(1, maureg.find('"', 1) - 1), registrationProgram())) << maureg;
+        } else {
+            EXPECT_THAT(maureg, IsEmpty());
+        }
+        if (row.scheduleAfter) {
+            EXPECT_EQ(row.scheduleAfter, currentSchedule());
+            std::string plain;
+            EXPECT_FALSE(readString("SOFTWARE\\Velmora\\Mako Update\\Policy", "Frequency", plain, KEY_WOW64_32KEY));
+        }
+        EXPECT_EQ(row.notifyAfter, currentNotifyType());
+    }
+}
+
+// An older agent without a schedule gets a fresh one, drawn from a generator seeded per run.
+TEST_F(AgentE2E, FreshSchedulesDifferBetweenRuns) {
+    std::vector<Schedule> drawn;
+    for (int run = 0; run < 2; ++run) {
+        resetMachine();
+        resetAgent();
+        ASSERT_EQ(0, msiexec("/i \"" + agentPackage("au2.3.5.0") + "\" /qn"));
+        const LauncherRun result = runAgentCase("/s");
+        EXPECT_EQ(0, result.exitCode);
+        EXPECT_TRUE(result.logged("ERROR", "getSchedule failed: ")) << result.log;
+        const auto schedule = currentSchedule();
+        ASSERT_TRUE(schedule.has_value()) << result.log;
+        drawn.push_back(*schedule);
+    }
+    EXPECT_FALSE(drawn[0] == drawn[1]) << drawn[0] << " drawn twice";
+}
+
+}  // namespace
