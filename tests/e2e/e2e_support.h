@@ -280,7 +280,12 @@ protected:
         long code = 0;
         if (kitRegistered() && uninstall.start(realMsiexec(), "/x " E2E_KIT_PRODUCT_CODE " /qn", error))
             uninstall.wait(kLauncherTimeoutMs, code);
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, kLauncherView, 0);  // left by loom.exe, outside the package
+        // Left by loom.exe, outside the package; it has a subkey, so the tree goes first.
+        if (HKEY runtime = openKey(kRuntimeKey, KEY_ALL_ACCESS, kLauncherView)) {
+            RegDeleteTreeA(runtime, nullptr);
+            RegCloseKey(runtime);
+        }
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, kLauncherView, 0);
     }
 
     static void restoreInstallerLocation() {
@@ -296,6 +301,7 @@ protected:
     void resetMachine() {
         uninstallKit();
         ASSERT_FALSE(kitRegistered()) << "the kit could not be removed before the case";
+        ASSERT_FALSE(keyExists(kRuntimeKey, kLauncherView)) << "the runtime key could not be removed before the case";
         DeleteFileA(runtimeSettingsFile().c_str());
         deleteValue(kVelmoraKey, "InstallStatus");
         DeleteFileA(markerPath().c_str());

@@ -183,6 +183,9 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
     const std::vector<Row> rows = {
         {"no agent", [] {}, "/s", {}, false, true, "0", "2.3.27.9", true, std::nullopt, "<none>",
          "Auto Update is enabled"},
+        // The kit's installer only answers 0: no runtime gets registered.
+        {"no runtime registered", [] {}, "/s", {{"MAKO_TEST_MSIEXEC_RESULT", "0"}}, false, std::nullopt, "", "", false,
+         std::nullopt, "<none>", "Wrapper exit code: 0"},
         {"AUTO_UPDATE disabled", [] {}, "/s AUTO_UPDATE=Disable", {}, false, false, "0", "2.3.27.9", true,
          std::nullopt, "<none>", "Auto Update is disabled via configuration settings"},
         {"the same agent", [] { EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au") + "\" /qn")); }, "/s", {}, false,
