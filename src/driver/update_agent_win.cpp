@@ -104,8 +104,16 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
         logit("AU is not upgradable - Installed version >= the bundled version.\n");
         return -2;
     }
-    // Composed before anything is removed, so that a command we refuse leaves the old agent alone.
+    // Composed (and refused) before the old agent's policy is read or the agent removed, so that a
+    // refused command leaves both alone.
     const ComposedCommand command = composeAgentInstallCommand(msiexec, packagePath, enabled);
+    if (!command.ok) {
+        LAUNCHER_LOG(ERROR, "InstallAutoUpdate",
+                     "The update agent's install command was not run: it would be "
+                         << command.failedLength << " characters long; at most " << kProcessCommandCapacity - 1
+                         << " fit");
+        return exit_code::InvalidCommandLine;
+    }
 
     const bool hadOlder = IsAUInstalledOlder();
     au::Schedule kept = au::randomSchedule();
@@ -120,15 +128,8 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
         keptNotify = config.getNotifyType();
     }
 
-    logit(enabled ? "Auto Update is enabled" : "Auto Update is disabled via configuration settings");
-    if (!command.ok) {
-        LAUNCHER_LOG(ERROR, "InstallAutoUpdate",
-                     "The update agent's install command was not run: it would be "
-                         << command.failedLength << " characters long; at most " << kProcessCommandCapacity - 1
-                         << " fit");
-        return exit_code::InvalidCommandLine;
-    }
     if (IsAUInstalledOlder()) UninstallAU();
+    logit(enabled ? "Auto Update is enabled" : "Auto Update is disabled via configuration settings");
 
     const uint32_t rc = Executor::ExecProcessWithAtlMessageLoop(msiexec, command.command);
     if (rc != 0) {

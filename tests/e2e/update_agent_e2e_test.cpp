@@ -2,17 +2,15 @@
 // registers itself), the launcher installs the stand-in agent with Wine's msiexec.exe, replaces an
 // older one with its policy carried over, and runs the registration program. Each case starts
 // without an agent, its policy values and the test's folder override for maureg.exe.
-#include "e2e/e2e_support.h"
-// after windows.h
-#include <wincrypt.h>
-#include <dpapi.h>
-
 #include <optional>
+#include <tuple>
+
+#include "e2e/e2e_support.h"
+#include "product/protected_values.h"
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::Not;
 
 namespace {
 
@@ -22,13 +20,8 @@ const char kMucheckKey[] = "SOFTWARE\\Velmora\\Mako Update\\Policy\\mucheck";
 const char kAgentTestKey[] = "SOFTWARE\\Velmora\\Mako Update Test";  // read by the stand-in package
 const char kAgentProductCode[] = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
 
-struct Schedule {
-    uint32_t frequency, hour, minute;
-    bool operator==(const Schedule& o) const { return frequency == o.frequency && hour == o.hour && minute == o.minute; }
-};
-std::ostream& operator<<(std::ostream& out, const Schedule& s) {
-    return out << std::hex << "0x" << s.frequency << std::dec << "/" << s.hour << "/" << s.minute;
-}
+using Schedule = std::tuple<uint32_t, uint32_t, uint32_t>;  // frequency, hour, minute
+const char* const kScheduleValues[] = {"Frequency", "UpdateSchedule", "UpdateMin"};
 
 // Runs the real msiexec.exe with arguments; its exit code.
 long msiexec(const std::string& arguments) {
@@ -41,67 +34,50 @@ long msiexec(const std::string& arguments) {
 
 bool agentVersion(std::string& out) { return readString(kAgentKey, "AUVersion", out, KEY_WOW64_32KEY); }
 
-bool setMachine32(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size) {
+bool setString32(const std::string& path, const std::string& name, const std::string& value) {
     HKEY key = openKey(path, KEY_READ | KEY_WRITE, KEY_WOW64_32KEY, true);
-    const bool set = key && RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    const bool set = key && RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
     if (key) RegCloseKey(key);
     return set;
 }
 
-bool setString32(const std::string& path, const std::string& name, const std::string& value) {
-    return setMachine32(path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-
-// The schedule as current agents keep it: machine-protected 4 bytes as Base64 text under mucheck.
+// The schedule as current agents keep it: machine-protected, as Base64 text under mucheck.
 void writeProtectedSchedule(const Schedule& s) {
-    for (const auto& value : {std::make_pair("Frequency", s.frequency), std::make_pair("UpdateSchedule", s.hour),
-                              std::make_pair("UpdateMin", s.minute)}) {
-        BYTE bytes[4] = {static_cast<BYTE>(value.second), static_cast<BYTE>(value.second >> 8),
-                         static_cast<BYTE>(value.second >> 16), static_cast<BYTE>(value.second >> 24)};
-        DATA_BLOB in{4, bytes}, out{};
-        ASSERT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr,
-                                     CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN, &out));
-        char text[512] = {};
-        DWORD size = sizeof text;
-        ASSERT_TRUE(CryptBinaryToStringA(out.pbData, out.cbData, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, text, &size));
-        LocalFree(out.pbData);
-        ASSERT_TRUE(setString32(kMucheckKey, value.first, text));
+    const uint32_t values[] = {std::get<0>(s), std::get<1>(s), std::get<2>(s)};
+    for (int i = 0; i < 3; ++i) {
+        const std::string text = protected_values::machineProtectedText(protected_values::littleEndian(values[i]));
+        EXPECT_TRUE(setString32(kMucheckKey, kScheduleValues[i], text));
     }
 }
 
-// One protected value of the current layout, read back and unprotected; nothing when it is not there.
 std::optional<uint32_t> readProtected(const char* name) {
     std::string text;
     if (!readString(kMucheckKey, name, text, KEY_WOW64_32KEY)) return std::nullopt;
-    BYTE bytes[512] = {};
-    DWORD size = sizeof bytes;
-    if (!CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64, bytes, &size, nullptr,
-                              nullptr))
-        return std::nullopt;
-    DATA_BLOB in{size, bytes}, out{};
-    if (!CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) return std::nullopt;
-    std::optional<uint32_t> value;
-    if (out.cbData == 4) value = out.pbData[0] | out.pbData[1] << 8 | out.pbData[2] << 16 | uint32_t{out.pbData[3]} << 24;
-    LocalFree(out.pbData);
-    return value;
+    const std::vector<uint8_t> b = protected_values::unprotect(protected_values::fromBase64(text));
+    if (b.size() != 4) return std::nullopt;
+    return b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24;
 }
 
 std::optional<Schedule> currentSchedule() {
-    const auto frequency = readProtected("Frequency"), hour = readProtected("UpdateSchedule"),
-               minute = readProtected("UpdateMin");
-    if (!frequency || !hour || !minute) return std::nullopt;
-    return Schedule{*frequency, *hour, *minute};
+    std::optional<uint32_t> v[3];
+    for (int i = 0; i < 3; ++i) v[i] = readProtected(kScheduleValues[i]);
+    if (!v[0] || !v[1] || !v[2]) return std::nullopt;
+    return Schedule{*v[0], *v[1], *v[2]};
 }
 
 // "download" / "install" from the current layout's two flags, "<none>" when they are missing.
 std::string currentNotifyType() {
     HKEY key = openKey(kMucheckKey, KEY_READ, KEY_WOW64_32KEY);
-    DWORD download = 0, install = 0, size = sizeof(DWORD);
-    const bool read = key && RegQueryValueExA(key, "NotifyDownload", nullptr, nullptr, reinterpret_cast<BYTE*>(&download), &size) == ERROR_SUCCESS &&
-                      (size = sizeof(DWORD), RegQueryValueExA(key, "NotifyInstall", nullptr, nullptr, reinterpret_cast<BYTE*>(&install), &size) == ERROR_SUCCESS);
-    if (key) RegCloseKey(key);
-    if (!read) return "<none>";
-    return std::to_string(download) + "/" + std::to_string(install);
+    std::string flags;
+    for (const char* name : {"NotifyDownload", "NotifyInstall"}) {
+        DWORD value = 0, size = sizeof value;
+        if (!key || RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+            return key ? (RegCloseKey(key), "<none>") : "<none>";
+        flags += (flags.empty() ? "" : "/") + std::to_string(value);
+    }
+    RegCloseKey(key);
+    return flags;
 }
 
 std::string registrationProgram() {
@@ -268,7 +244,7 @@ TEST_F(AgentE2E, FreshSchedulesDifferBetweenRuns) {
         ASSERT_TRUE(schedule.has_value()) << result.log;
         drawn.push_back(*schedule);
     }
-    EXPECT_FALSE(drawn[0] == drawn[1]) << drawn[0] << " drawn twice";
+    EXPECT_NE(drawn[0], drawn[1]) << "the same schedule drawn twice";
 }
 
 }  // namespace

@@ -6,59 +6,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <wincrypt.h>
-#include <dpapi.h>
-
 #include "platform/win_test_support.h"
+#include "product/protected_values.h"
 
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
+using protected_values::littleEndian;
+using protected_values::machineProtectedText;
 
 const char kTestsKey[] = "Software\\MakoTests";
-
-std::vector<uint8_t> protectBytes(std::vector<uint8_t> bytes, DWORD flags) {
-    DATA_BLOB in{static_cast<DWORD>(bytes.size()), bytes.data()}, out{};
-    EXPECT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, flags | CRYPTPROTECT_UI_FORBIDDEN, &out));
-    std::vector<uint8_t> result(out.pbData, out.pbData + out.cbData);
-    LocalFree(out.pbData);
-    return result;
-}
-
-std::vector<uint8_t> unprotectBytes(std::vector<uint8_t> bytes) {
-    DATA_BLOB in{static_cast<DWORD>(bytes.size()), bytes.data()}, out{};
-    if (!CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) return {};
-    std::vector<uint8_t> result(out.pbData, out.pbData + out.cbData);
-    LocalFree(out.pbData);
-    return result;
-}
-
-std::string base64(const std::vector<uint8_t>& bytes) {
-    DWORD size = 0;
-    CryptBinaryToStringA(bytes.data(), static_cast<DWORD>(bytes.size()), CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF,
-                         nullptr, &size);
-    std::string text(size, '\0');
-    CryptBinaryToStringA(bytes.data(), static_cast<DWORD>(bytes.size()), CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF,
-                         &text[0], &size);
-    text.resize(size);
-    return text;
-}
-
-std::vector<uint8_t> fromBase64(const std::string& text) {
-    DWORD size = 0;
-    CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64, nullptr, &size, nullptr,
-                         nullptr);
-    std::vector<uint8_t> bytes(size);
-    CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64, bytes.data(), &size,
-                         nullptr, nullptr);
-    return bytes;
-}
-
-std::vector<uint8_t> littleEndian(uint32_t v) {
-    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-            static_cast<uint8_t>(v >> 24)};
-}
 
 class PolicyStoreTest : public ::testing::Test {
 protected:
@@ -118,11 +76,11 @@ TEST_F(PolicyStoreTest, EncryptionTypesRoundTripInBothLayouts) {
         const RegistryValue stored = raw(row.user ? RegistryKey::user32() : RegistryKey::machine32(), row.sub, row.spec.name);
         ASSERT_EQ(row.type, stored.type);
         std::vector<uint8_t> plain = stored.bytes;
-        if (row.type == REG_BINARY) plain = unprotectBytes(stored.bytes);
+        if (row.type == REG_BINARY) plain = protected_values::unprotect(stored.bytes);
         if (row.type == REG_SZ) {
             const std::string text(stored.bytes.begin(), stored.bytes.end() - 1);
             EXPECT_EQ(std::string::npos, text.find_first_of("\r\n")) << text;
-            plain = unprotectBytes(fromBase64(text));
+            plain = protected_values::unprotect(protected_values::fromBase64(text));
         }
         EXPECT_EQ(littleEndian(value), plain);
     }
@@ -137,9 +95,9 @@ TEST_F(PolicyStoreTest, SchedulesAreReadFromTheLayoutsOwnPlace) {
         old.setDword("UpdateSchedule", 3);
         old.setDword("UpdateMin", 15);
         RegistryKey current = writable("mucheck");
-        current.setString("Frequency", base64(protectBytes(littleEndian(0x0801), CRYPTPROTECT_LOCAL_MACHINE)));
-        current.setString("UpdateSchedule", base64(protectBytes(littleEndian(17), CRYPTPROTECT_LOCAL_MACHINE)));
-        current.setString("UpdateMin", base64(protectBytes(littleEndian(45), CRYPTPROTECT_LOCAL_MACHINE)));
+        current.setString("Frequency", machineProtectedText(littleEndian(0x0801)));
+        current.setString("UpdateSchedule", machineProtectedText(littleEndian(17)));
+        current.setString("UpdateMin", machineProtectedText(littleEndian(45)));
     }
     bool ok = false;
     EXPECT_EQ((au::Schedule{0x0110, 3, 15}), au::Config(0, policy).getSchedule(&ok));
@@ -147,7 +105,7 @@ TEST_F(PolicyStoreTest, SchedulesAreReadFromTheLayoutsOwnPlace) {
     EXPECT_EQ((au::Schedule{0x0801, 17, 45}), au::Config(1, policy).getSchedule(&ok));
     EXPECT_TRUE(ok);
 
-    writable("mucheck").setString("UpdateMin", base64(protectBytes({1, 2, 3}, CRYPTPROTECT_LOCAL_MACHINE)));
+    writable("mucheck").setString("UpdateMin", machineProtectedText({1, 2, 3}));
     au::RegData data(1, policy);
     EXPECT_THAT([&] { data.getValue(au::values::UpdateMin); },
                 ThrowsMessage<std::runtime_error>("decrypted data has wrong size"));
