@@ -2,6 +2,7 @@
 // The update agent: written from the launcher's resources after a good installation, installed
 // unless an equal or newer agent is present, an older one replaced with its schedule and
 // notification choice carried over, then the runtime registered with it.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,10 +23,9 @@ constexpr size_t kProcessCommandCapacity = 32767;
 
 // "<msiexec>" /i "<package>" ALLUSERS=1 /qn, or with DISABLE=1 right after the package's closing
 // quote when the agent is to be installed disabled. Never cut: refused (buffer "agentCommand") when
-// it would not fit in capacity bytes with its terminator.
+// it would not fit in a process command line.
 ComposedCommand composeAgentInstallCommand(const std::string& msiexecPath, const std::string& packagePath,
-                                           bool enabled,
-                                           size_t capacity = update_agent::kProcessCommandCapacity);
+                                           bool enabled);
 
 #if defined(_WIN32)
 #include "platform/win32.h"
