@@ -103,6 +103,14 @@ protected:
         std::string version;
         if (agentVersion(version)) msiexec(std::string("/x ") + kAgentProductCode + " /qn");
         for (const char* key : {kAgentKey, kPolicyRoot, kAgentTestKey}) deleteTree32(key);
+        // An empty Velmora key left in the 32-bit view would look like someone else's to other tests.
+        if (HKEY velmora = openKey("SOFTWARE\\Velmora", KEY_READ, KEY_WOW64_32KEY)) {
+            DWORD subkeys = 1, values = 1;
+            RegQueryInfoKeyA(velmora, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                             nullptr, nullptr);
+            RegCloseKey(velmora);
+            if (subkeys == 0 && values == 0) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora", KEY_WOW64_32KEY, 0);
+        }
         ASSERT_FALSE(agentVersion(version)) << "the agent could not be removed before the case";
     }
 
