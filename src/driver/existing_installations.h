@@ -1,5 +1,5 @@
 #pragma once
-// What the install sequence asks about earlier installations and the update agent.
+// What the install sequence asks about earlier installations.
 #include "platform/win32.h"
 
 #include <string>
@@ -33,10 +33,3 @@ bool IsProductRegistered(const std::string& code, bool use64View);
 // non-zero one is logged).
 int UninstallProduct(const std::string& code, bool silent);
 
-// Whether the runtime of this exact version is registered (its registry key exists in the
-// launcher's own view).
-bool IsLoomRegistered();
-
-// Writes and installs the update agent; the result is logged by the caller and never changes the
-// exit code.
-int ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled);

@@ -1,6 +1,6 @@
 // Earlier installations of this version: a development kit or runtime of the same or an older build
 // is removed through the Windows Installer before this one installs, a newer kit build refuses the
-// run. (Installing the update agent is not carried by this build and says so in the log.)
+// run.
 #include "driver/existing_installations.h"
 
 #include <algorithm>
@@ -9,27 +9,14 @@
 
 #include "driver/existing_installations_keys.h"
 #include "driver/installer_command.h"
-#include "driver/product_version.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
-#include "platform/sysinfo.h"
 #include "platform/tstrings.h"
 #include "product/installed_product.h"
 #include "product/product_codes.h"
 #include "string_ids.h"
-
-namespace {
-
-constexpr const char* kLoomBaseKey = "SOFTWARE\\Velmora\\Mako Runtime Environment";
-using product_version::kProductVersion;
-
-const RegistryKey& ownMachineView() {
-    return is32BitProcess() ? RegistryKey::machine32() : RegistryKey::machine64();
-}
-
-}  // namespace
 
 namespace {
 
@@ -177,12 +164,4 @@ int UninstallProduct(const std::string& code, bool silent) {
         logit(tstrings::format("uninstall %s of %s failed.  ErrorCode: %d", code.c_str(), productVersionName().c_str(), rc));
     }
     return rc;
-}
-bool IsLoomRegistered() {
-    return RegistryKey::exists(ownMachineView(), std::string(kLoomBaseKey) + "\\" + kProductVersion);
-}
-
-int ExtractAndInstallAU(HINSTANCE /*moduleInstance*/, bool /*autoUpdateEnabled*/) {
-    logit("Update agent is not carried by this build; its installation is skipped.");
-    return 0;
 }

@@ -15,6 +15,7 @@
 #include "driver/installer_command.h"
 #include "driver/payload_extraction.h"
 #include "driver/user_data_folder.h"
+#include "driver/update_agent.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
@@ -207,7 +208,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
         if (silent && selectsPublicRuntime(installerArguments)) {
             RunPublicRuntime(noStartMenu, publicRuntimeDir, suppressRuntimeReboot);
         }
-        if (exitCode == 0 && IsLoomRegistered()) ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE"));
+        if (exitCode == 0 && IsLoomRegistered(nativeX64)) ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE"));
     }
 
     // 24: normal end.

@@ -399,9 +399,12 @@ inline void expectKitInstalled() {
         EXPECT_TRUE(fileExists(makoHome + file)) << makoHome << file;
 }
 
-// The single installer call ran after the archives were complete and the event was set.
+// The single installer call of the kit ran after the archives were complete and the event was set
+// (a good installation is followed by the update agent's calls, which are not looked at here).
 inline void expectOneInstallCall(const LauncherRun& run, const std::string& result) {
-    ASSERT_EQ(1u, run.installerCalls.size()) << run.log;
+    ASSERT_LE(1u, run.installerCalls.size()) << run.log;
+    for (size_t i = 1; i < run.installerCalls.size(); ++i)
+        EXPECT_THAT(field(run.installerCalls[i], "command"), ::testing::HasSubstr("\\Brennic\\Mako\\AU\\au.msi\""));
     const RecordedCall& call = run.installerCalls[0];
     EXPECT_EQ("signalled", field(call, "event"));
     EXPECT_EQ("complete", field(call, "archives"));
