@@ -2,7 +2,8 @@
 # The launcher's main job on a fresh Debian machine: installs what is missing, builds the shipped
 # 32-bit launcher with the stand-in payload, creates a scratch Wine prefix, runs
 #   mako-forge-setup.exe /s
-# there, and prints a short report: exit code, what was installed, and the launcher's log entries.
+# there, and prints a short report: exit code, what was installed (kit, public runtime, update agent),
+# and the launcher's log entries.
 # Extra arguments are passed to the launcher after /s. PRESET=win64 runs the native 64-bit launcher,
 # which is also what runs on a host that refuses 32-bit programs (or with LAUNCHER_WIN64_ONLY=1).
 set -euo pipefail
@@ -73,10 +74,20 @@ log=$temp/musched.log
 echo "Extracted payload (work folder):"
 find "$prefix/drive_c/users" -path '*/Halden/Mako/forge*' -type f -printf '  %P  %s bytes\n' 2>/dev/null | sed 's|^  .*/Halden/|  Halden/|'
 echo
-loom_record=$temp/loom-calls.txt
-echo "Public-runtime installer (loom.exe) calls:"
-if [ -f "$loom_record" ]; then tr -d '\r' <"$loom_record" | sed 's/^/  /'; else echo "  (none)"; fi
+record() {  # record <title> <file>: what a stand-in program wrote about its calls
+  echo "$1:"
+  if [ -f "$2" ]; then tr -d '\r' <"$2" | sed 's/^/  /'; else echo "  (none)"; fi
+  echo
+}
+record "Public-runtime installer (loom.exe) calls" "$temp/loom-calls.txt"
+runtime_key='HKLM\SOFTWARE\Velmora\Mako Runtime Environment\3.1.0_27'
+echo "Public runtime registry values ($runtime_key, $view):"
+query "$runtime_key" "$view /s" | sed -n 's/^ \{4\}/  /p' || echo "  (key not found)"
 echo
+echo "Update agent (HKLM\SOFTWARE\Velmora\Auto Update, /reg:32):"
+query 'HKLM\SOFTWARE\Velmora\Auto Update' /reg:32 | sed -n 's/^ \{4\}/  /p' || echo "  (not installed)"
+echo
+record "Agent registration program (maureg.exe) calls" "$temp/maureg-calls.txt"
 echo "Launcher log ($log), one line per entry without TRACE lines; the whole file holds headers too:"
 if [ -f "$log" ]; then
   tr -d '\r' <"$log" | awk '/^\t/ && !/^\tTRACE:/ { sub(/^\t/, ""); print "  " $0 }'
