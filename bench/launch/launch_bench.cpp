@@ -71,7 +71,9 @@ const char kStatusKey[] = "SOFTWARE\\Velmora";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" LAUNCH_BENCH_KIT_PRODUCT_CODE;
 constexpr DWORD kChunk = 8192;  // the launcher's chunk size
 constexpr DWORD kSampleMs = 2;
-constexpr DWORD kMapEveryRounds = 10;  // a copy of an archive would live longer than that
+// Each query of the walk runs in the launcher (Wine answers it there, interrupting its threads), so
+// the walk runs every 100 ms: a copy of an archive would live longer than that.
+constexpr DWORD kMapEveryRounds = 50;
 constexpr DWORD kRunLimitMs = 300000;
 
 uint64_t archiveTotal() {
@@ -390,7 +392,6 @@ Sample runLauncher(const std::string& launcher, const std::string& folder, bool 
             sample.workerStart = secondsBetween(started, now());
         if (sampled) {
             sampleCounters(info.hProcess, sample);
-            // The walk costs the launcher time (each query reaches into it), so it runs less often.
             if (round % kMapEveryRounds == 0) sampleMemoryMap(info.hProcess, sample);
         }
         // Polled rather than waited on together with the process: such a wait missed the set now and then.
