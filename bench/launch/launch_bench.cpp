@@ -13,8 +13,9 @@
 //
 // Install mode (--install): the enlarged launcher carries the package and real cabinets of the
 // shipped sizes (target full_payload) and installs them with the system's msiexec.exe; the serial
-// way writes the same payload the plain way and then replays the launcher's installer and runtime
-// commands one after the other. Each run starts from a removed kit.
+// way writes the same payload the plain way in a process of its own (--write-payload) and then
+// replays the launcher's installer and runtime commands one after the other. Each run starts from
+// a removed kit.
 //
 // It prints the median of each figure, ratios of figures taken in the same run, and the rows of the
 // benchmark table (lines starting with "ROW|"). Timing never fails the program; a run that did not
@@ -671,6 +672,23 @@ std::string programOf(const std::string& commandLine) {
     return commandLine.substr(1, commandLine.find('"', 1) - 1);
 }
 
+std::string ownPath() {
+    char path[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return path;
+}
+
+// The plain way of writing the payload: package and archives into the launcher's work folder.
+int writePayload(const std::string& launcher) {
+    const MappedPayload payload(launcher);
+    const std::string work = workFolder();
+    const std::string mako = work.substr(0, work.rfind('\\'));
+    for (const std::string& folder : {mako.substr(0, mako.rfind('\\')), mako, work}) CreateDirectoryA(folder.c_str(), nullptr);
+    payload.write(kPackageType, kPackageId, work + "\\" + kPackageFile);
+    payload.writeArchives(work);
+    return 0;
+}
+
 int benchInstall(int runs) {
     const std::string payloadFolder = LAUNCH_BENCH_FULL_PAYLOAD_DIR;
     const std::string expectedSource = payloadFolder + "\\stage\\st310270\\st_src.dat";
@@ -687,7 +705,6 @@ int benchInstall(int runs) {
     std::vector<std::string> commands;
     {
         SavedRuntimeSettings settings;
-        const MappedPayload payload(fullLauncher);
         InstallerLocation location(systemFolder());
         for (const char* name : {"MAKO_TEST_RECORD", "MAKO_TEST_ARCHIVES", "MAKO_TEST_MSIEXEC_RESULT"})
             setEnvironment(name, std::string());
@@ -715,13 +732,12 @@ int benchInstall(int runs) {
                     if (commands.empty()) fail("no installer command in the launcher's log");
                     launcherSeconds = sample.whole;
                 } else {
+                    // By hand: a program writes the payload (a process of its own, as any extractor
+                    // is), then the installer runs on it.
                     const long long started = now();
-                    const std::string work = workFolder();
-                    for (const std::string& part : {work.substr(0, work.rfind('\\', work.rfind('\\') - 1)),
-                                                    work.substr(0, work.rfind('\\')), work})
-                        CreateDirectoryA(part.c_str(), nullptr);
-                    payload.write(kPackageType, kPackageId, work + "\\" + kPackageFile);
-                    payload.writeArchives(work);
+                    const DWORD written =
+                        runAndWait(ownPath(), "\"" + ownPath() + "\" --write-payload \"" + fullLauncher + "\"");
+                    if (written != 0) fail("writing the payload the plain way failed");
                     for (const std::string& command : commands) {
                         const DWORD result = runAndWait(programOf(command), command);
                         if (&command == &commands.front() && result != 0)
@@ -753,6 +769,7 @@ int benchInstall(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write-payload") == 0) return writePayload(argv[2]);
     const bool install = argc > 1 && std::strcmp(argv[1], "--install") == 0;
     const int first = install ? 2 : 1;
     const int runs = argc > first ? std::max(1, std::atoi(argv[first])) : 3;
