@@ -667,6 +667,17 @@ std::vector<std::string> executedCommands(const std::string& log) {
     return commands;
 }
 
+// Seconds of the day in the header of the first log entry whose message holds text (-1: none).
+double loggedAt(const std::string& log, const std::string& text) {
+    const size_t at = log.find(text);
+    const size_t header = at == std::string::npos ? std::string::npos : log.rfind("\n[", at);
+    unsigned hour = 0, minute = 0, second = 0, millisecond = 0;
+    if (header == std::string::npos ||
+        std::sscanf(log.c_str() + header + 2, "%*u/%*u/%*u %u:%u:%u.%u", &hour, &minute, &second, &millisecond) != 4)
+        return -1;
+    return hour * 3600.0 + minute * 60.0 + second + millisecond / 1000.0;
+}
+
 std::string programOf(const std::string& commandLine) {
     if (commandLine.size() < 2 || commandLine[0] != '"') fail("unquoted program in " + commandLine);
     return commandLine.substr(1, commandLine.find('"', 1) - 1);
@@ -701,16 +712,19 @@ int benchInstall(int runs) {
     std::printf("full launcher: package and cabinets of %llu bytes from %s, made in %.1f s\n",
                 static_cast<unsigned long long>(archiveTotal()), payloadFolder.c_str(), secondsBetween(buildStarted, now()));
 
-    std::vector<double> overlapped, serial, ratio;
+    std::vector<double> overlapped, serial, ratio, launcherWrite, launcherInstaller, serialWrite, serialInstaller;
     std::vector<std::string> commands;
     {
         SavedRuntimeSettings settings;
         InstallerLocation location(systemFolder());
         for (const char* name : {"MAKO_TEST_RECORD", "MAKO_TEST_ARCHIVES", "MAKO_TEST_MSIEXEC_RESULT"})
             setEnvironment(name, std::string());
-        std::printf("%3s %12s %12s\n", "run", "launcher s", "serial s");
+        std::printf("%3s %12s %12s   %s\n", "run", "launcher s", "serial s",
+                    "(launcher: archives written, installer ran; serial: payload written, installer ran)");
         for (int run = 1; run <= runs; ++run) {
             double launcherSeconds = 0, serialSeconds = 0;
+            // Where the time goes: writing and the installer's own run, for both ways.
+            double writeL = 0, installL = 0, writeS = 0, installS = 0;
             // Alternated, so that neither way always meets the caches the other left; the first run
             // starts with the launcher, whose commands the serial way replays.
             for (const bool launcherTurn : run % 2 ? std::vector<bool>{true, false} : std::vector<bool>{false, true}) {
@@ -731,6 +745,9 @@ int benchInstall(int runs) {
                     commands = executedCommands(readFile(folder + "\\musched.log"));
                     if (commands.empty()) fail("no installer command in the launcher's log");
                     launcherSeconds = sample.whole;
+                    writeL = sample.eventSet - sample.workerStart;
+                    const std::string log = readFile(folder + "\\musched.log");
+                    installL = loggedAt(log, "ExitCode = ") - loggedAt(log, "Executor.exec(): ");
                 } else {
                     // By hand: a program writes the payload (a process of its own, as any extractor
                     // is), then the installer runs on it.
@@ -738,8 +755,11 @@ int benchInstall(int runs) {
                     const DWORD written =
                         runAndWait(ownPath(), "\"" + ownPath() + "\" --write-payload \"" + fullLauncher + "\"");
                     if (written != 0) fail("writing the payload the plain way failed");
+                    writeS = secondsBetween(started, now());
                     for (const std::string& command : commands) {
+                        const long long commandStarted = now();
                         const DWORD result = runAndWait(programOf(command), command);
+                        if (&command == &commands.front()) installS = secondsBetween(commandStarted, now());
                         if (&command == &commands.front() && result != 0)
                             fail("the serial installer run gave " + std::to_string(result));
                     }
@@ -751,7 +771,12 @@ int benchInstall(int runs) {
             overlapped.push_back(launcherSeconds);
             serial.push_back(serialSeconds);
             ratio.push_back(launcherSeconds / serialSeconds);
-            std::printf("%3d %12.3f %12.3f\n", run, launcherSeconds, serialSeconds);
+            launcherWrite.push_back(writeL);
+            launcherInstaller.push_back(installL);
+            serialWrite.push_back(writeS);
+            serialInstaller.push_back(installS);
+            std::printf("%3d %12.3f %12.3f   launcher %.3f s, %.3f s; serial %.3f s, %.3f s\n", run, launcherSeconds,
+                        serialSeconds, writeL, installL, writeS, installS);
             std::fflush(stdout);
         }
         removeKit();
@@ -761,6 +786,10 @@ int benchInstall(int runs) {
     for (const std::string& command : commands) std::printf("  %s\n", command.c_str());
     std::printf("\nmedians of %d runs: launcher %.3f s, serial %.3f s, ratio %.3f (goal <= 0.9)\n", runs,
                 median(overlapped), median(serial), median(ratio));
+    std::printf("  archives written: launcher (beside the installer) %.3f s, serial (payload alone) %.3f s\n",
+                median(launcherWrite), median(serialWrite));
+    std::printf("  installer run: launcher (overlapped) %.3f s, serial %.3f s\n", median(launcherInstaller),
+                median(serialInstaller));
     bench::ratioRow("P3", "silent installation, real msiexec, full payload: launcher / write payload then msiexec /i", runs,
         bench::format("%.2f s / %.2f s", median(overlapped), median(serial)), median(ratio), 0.9);
     return 0;
