@@ -1,15 +1,28 @@
 // Launch benchmark: the installer must come up at once while the worker thread still writes the
-// archives, and no archive may be held in memory whole.
+// archives, no archive may be held in memory whole, and the overlapped installation must beat
+// writing the payload first and installing afterwards.
 //
-// It copies the built launcher, replaces the four archive resources in the copy with generated data
-// of the shipped sizes (about 181 MB), and runs both launchers side by side with /s against the
-// recording msiexec.exe (fixed result 0, nothing installed). For each run it measures from the start
-// of the launcher: the start of the installer, the moment the installer's wait on the archive event
-// ends, and the end of the launcher; and the launcher's peak working set and private bytes, sampled
-// while it runs. It prints the median of each figure and ratios of figures taken in the same run.
-// Timing never fails the program; a run that did not do its job (exit code, event, archives) does.
+// Launch mode (default): copies the built launcher, replaces the four archive resources in the copy
+// with generated data of the shipped sizes (about 181 MB), and runs both launchers side by side with
+// /s against the recording msiexec.exe (fixed result 0, nothing installed). For each run it measures
+// from the start of the launcher: the start of the installer, the moment the archive event is set,
+// and the end of the launcher; and the launcher's peak working set and private bytes, sampled while
+// it runs. After each pair it writes the same archive bytes the plain way (8,192-byte WriteFile
+// calls from a mapped view of the enlarged launcher) and copies them with cp, for the writing rate
+// the design allows.
 //
-//   launch_bench.exe [runs] [launcher.exe] [folder of the recording msiexec.exe]
+// Install mode (--install): the enlarged launcher carries the package and real cabinets of the
+// shipped sizes (target full_payload) and installs them with the system's msiexec.exe; the serial
+// way writes the same payload the plain way in a process of its own (--write-payload) and then
+// replays the launcher's installer and runtime commands one after the other. Each run starts from
+// a removed kit.
+//
+// It prints the median of each figure, ratios of figures taken in the same run, and the rows of the
+// benchmark table (lines starting with "ROW|"). Timing never fails the program; a run that did not
+// do its job (exit code, event, archives, installed files) does.
+//
+//   launch_bench.exe [runs]
+//   launch_bench.exe --install [runs]
 #include <windows.h>
 // after windows.h
 #include <knownfolders.h>
@@ -27,6 +40,8 @@
 #include <string>
 #include <vector>
 
+#include "common/bench_row.h"
+
 namespace {
 
 struct Archive {
@@ -41,6 +56,9 @@ const Archive kArchives[] = {
     {"MAKO_CAB7", 108, "sj310270.cab", 37303520},
     {"MAKO_CAB11", 112, "sz310270.cab", 1446},
 };
+const char kPackageType[] = "MAKO_INSTALLER";
+constexpr WORD kPackageId = 101;
+const char kPackageFile[] = "forge3.1.0_27.msi";
 constexpr WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);  // 1033
 #ifdef _WIN64
 const char kWorkFolderName[] = "forge3.1.0_27_x64";
@@ -48,8 +66,15 @@ const char kWorkFolderName[] = "forge3.1.0_27_x64";
 const char kWorkFolderName[] = "forge3.1.0_27";
 #endif
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+const char kKitKey[] = "SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27";
+const char kRuntimeKey[] = "SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
+const char kStatusKey[] = "SOFTWARE\\Velmora";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" LAUNCH_BENCH_KIT_PRODUCT_CODE;
+constexpr DWORD kChunk = 8192;  // the launcher's chunk size
 constexpr DWORD kSampleMs = 2;
-constexpr DWORD kMapEveryRounds = 10;  // a copy of an archive would live longer than that
+// Each query of the walk runs in the launcher (Wine answers it there, interrupting its threads), so
+// the walk runs every 100 ms: a copy of an archive would live longer than that.
+constexpr DWORD kMapEveryRounds = 50;
 constexpr DWORD kRunLimitMs = 300000;
 
 uint64_t archiveTotal() {
@@ -83,6 +108,12 @@ std::string readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
+uint64_t fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 std::string knownFolder(REFKNOWNFOLDERID id) {
     PWSTR wide = nullptr;
     char narrow[MAX_PATH * 2] = {};
@@ -100,8 +131,29 @@ std::string runtimeSettingsFile() {
     return std::string(folder) + "\\Brennic\\Mako\\mako.settings.cfg";
 }
 
+std::string systemFolder() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+// The Unix path of a Windows path, for cp (Wine's own export; no Windows call does this).
+std::string unixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) fail("not running under Wine: no wine_get_unix_file_name");
+    wchar_t wide[MAX_PATH * 2] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2);
+    char* unix = toUnix(wide);
+    if (!unix) fail("no Unix path for " + path);
+    std::string result = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
 void removePayloadFiles() {
-    DeleteFileA((workFolder() + "\\forge3.1.0_27.msi").c_str());
+    DeleteFileA((workFolder() + "\\" + kPackageFile).c_str());
     for (const Archive& archive : kArchives) DeleteFileA((workFolder() + "\\" + archive.file).c_str());
 }
 
@@ -152,15 +204,30 @@ void fill(std::vector<uint8_t>& buffer, DWORD size, uint64_t seed) {
     if (size >= 4) std::memcpy(buffer.data(), "MSCF", 4);
 }
 
-// A copy of the launcher whose archive resources have the shipped sizes.
-void makeLargeLauncher(const std::string& source, const std::string& target) {
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    const std::string text = readFile(path);
+    if (text.empty()) fail("cannot read " + path);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// A copy of the launcher whose archive resources have the shipped sizes: generated filler, or the
+// package and the cabinets found in payloadFolder.
+void makeLargeLauncher(const std::string& source, const std::string& target, const std::string& payloadFolder) {
     if (!CopyFileA(source.c_str(), target.c_str(), FALSE)) fail("cannot copy " + source);
     HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
     if (!update) fail("BeginUpdateResource " + target);
     std::vector<uint8_t> data;
+    if (!payloadFolder.empty()) {
+        data = fileBytes(payloadFolder + "\\" + kPackageFile);
+        if (!UpdateResourceA(update, kPackageType, MAKEINTRESOURCEA(kPackageId), kEnglish, data.data(),
+                             static_cast<DWORD>(data.size())))
+            fail("UpdateResource of the package");
+    }
     uint64_t seed = 0;
     for (const Archive& archive : kArchives) {
-        fill(data, archive.size, ++seed);
+        if (payloadFolder.empty()) fill(data, archive.size, ++seed);
+        else data = fileBytes(payloadFolder + "\\" + archive.file);
+        if (data.size() != archive.size) fail(std::string(archive.file) + " is not of the shipped size");
         if (!UpdateResourceA(update, archive.type, MAKEINTRESOURCEA(archive.id), kEnglish, data.data(), archive.size))
             fail(std::string("UpdateResource ") + archive.type);
     }
@@ -175,6 +242,75 @@ void makeLargeLauncher(const std::string& source, const std::string& target) {
             fail(std::string("the enlarged launcher lacks ") + archive.type + " of the shipped size");
     }
     FreeLibrary(check);
+}
+
+// The enlarged launcher's file mapped as data: the same bytes the launcher's worker copies.
+class MappedPayload {
+public:
+    explicit MappedPayload(const std::string& path) : module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        if (!module) fail("cannot map " + path);
+    }
+    ~MappedPayload() { FreeLibrary(module); }
+    MappedPayload(const MappedPayload&) = delete;
+    MappedPayload& operator=(const MappedPayload&) = delete;
+
+    // The plain way: one file per resource, 8,192-byte WriteFile calls straight from the view.
+    void write(const char* type, WORD id, const std::string& path) const {
+        HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kEnglish);
+        if (!found) fail(std::string("no resource ") + type);
+        const DWORD size = SizeofResource(module, found);
+        const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) fail("cannot create " + path);
+        for (DWORD done = 0, written = 0; done < size; done += written) {
+            if (!WriteFile(file, data + done, std::min(size - done, kChunk), &written, nullptr) || written == 0)
+                fail("cannot write " + path);
+        }
+        if (!CloseHandle(file)) fail("cannot close " + path);
+    }
+    void writeArchives(const std::string& folder) const {
+        for (const Archive& archive : kArchives) write(archive.type, archive.id, folder + "\\" + archive.file);
+    }
+
+private:
+    HMODULE module;
+};
+
+// Seconds that the plain loop takes for the four archives, into fresh files.
+double plainWriteSeconds(const MappedPayload& payload, const std::string& folder) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const Archive& archive : kArchives) DeleteFileA((folder + "\\" + archive.file).c_str());
+    const long long started = now();
+    payload.writeArchives(folder);
+    return secondsBetween(started, now());
+}
+
+// Seconds that cp takes for the four archive files, as the shell around it measures them. Wine starts
+// Unix programs but gives no handle to wait on, so the shell reports through a file.
+double cpSeconds(const std::string& sourceFolder, const std::string& targetFolder, const std::string& resultFile) {
+    CreateDirectoryA(targetFolder.c_str(), nullptr);
+    DeleteFileA(resultFile.c_str());
+    std::string sources;
+    for (const Archive& archive : kArchives) sources += " '" + unixPath(sourceFolder + "\\" + archive.file) + "'";
+    const std::string target = unixPath(targetFolder), result = unixPath(resultFile);
+    std::string command = "/bin/sh -c \"rm -f '" + target + "'/*; s=$(date +%s%N); cp" + sources + " '" + target +
+                          "'/; e=$(date +%s%N); echo $((e - s)) >'" + result + ".part'; mv '" + result + ".part' '" +
+                          result + "'\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA("Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        fail("cannot start /bin/sh for cp");
+    if (info.hProcess) CloseHandle(info.hProcess);
+    if (info.hThread) CloseHandle(info.hThread);
+    for (DWORD waited = 0; GetFileAttributesA(resultFile.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 5) {
+        if (waited > 120000) fail("cp did not report within 120 s");
+        Sleep(5);
+    }
+    const std::string text = readFile(resultFile);
+    if (text.empty() || fileSize(targetFolder + "\\" + kArchives[1].file) != kArchives[1].size)
+        fail("cp did not copy the archives");
+    return std::stod(text) / 1e9;
 }
 
 // The recording msiexec.exe writes "name: value" lines per call, calls separated by an empty line.
@@ -194,13 +330,15 @@ struct Sample {
     // seconds from the launcher's start
     double workerStart = 0;     // the event exists: the worker starts and the installer is being started
     double installerStart = 0;  // the installer's process runs
-    double eventSet = 0;        // the installer's wait on the event ended: all archives written
+    double eventSet = 0;        // the worker set the event: all archives written
     double whole = 0;
     // bytes, peaks while the launcher ran
     double peakWorkingSet = 0;
     double peakPrivateUsage = 0;  // as the system reports it
     double peakCommittedPrivate = 0;  // committed MEM_PRIVATE regions: heaps, stacks, VirtualAlloc
     double committedImage = 0;        // committed MEM_IMAGE regions: the launcher's file with its resources
+    DWORD exitCode = 1;
+    long long startedAt = 0;  // performance counter at the launcher's start
 };
 
 // Heap, stack and VirtualAlloc memory of the process, from its memory map: where a copy of an
@@ -235,8 +373,53 @@ void setEnvironment(const char* name, const std::string& value) {
     SetEnvironmentVariableA(name, value.empty() ? nullptr : value.c_str());
 }
 
-// One launcher run with /s; the recorder gets `manifest` (empty: its own) to check the archives against.
-Sample runLauncher(const std::string& launcher, const std::string& folder, const std::string& manifest) {
+// Runs the launcher with /s from `folder` (its TEMP); `sampled` adds the memory sampling.
+Sample runLauncher(const std::string& launcher, const std::string& folder, bool sampled) {
+    std::string commandLine = "\"" + launcher + "\" /s";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    Sample sample;
+    const long long started = now();
+    sample.startedAt = started;
+    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        fail("cannot start " + launcher);
+    HANDLE event = nullptr;
+    bool eventSeenSet = false;
+    DWORD wait = WAIT_TIMEOUT;
+    for (DWORD round = 0; wait != WAIT_OBJECT_0 && round * kSampleMs < kRunLimitMs; ++round) {
+        if (!event && (event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent")))
+            sample.workerStart = secondsBetween(started, now());
+        if (sampled) {
+            sampleCounters(info.hProcess, sample);
+            if (round % kMapEveryRounds == 0) sampleMemoryMap(info.hProcess, sample);
+        }
+        // Polled rather than waited on together with the process: such a wait missed the set now and then.
+        if (event && !eventSeenSet && WaitForSingleObject(event, 0) == WAIT_OBJECT_0) {
+            sample.eventSet = secondsBetween(started, now());
+            eventSeenSet = true;
+        }
+        wait = WaitForSingleObject(info.hProcess, kSampleMs);
+    }
+    const long long ended = now();
+    if (event) CloseHandle(event);
+    if (wait != WAIT_OBJECT_0) {
+        TerminateProcess(info.hProcess, 1);
+        fail("the launcher did not end within " + std::to_string(kRunLimitMs / 1000) + " s");
+    }
+    if (sampled) sampleCounters(info.hProcess, sample);  // the system may still hold the peaks of the ended process
+    GetExitCodeProcess(info.hProcess, &sample.exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    if (sample.workerStart == 0)
+        fail("run in " + folder + ": the archive event never existed; launcher log:\n" + readFile(folder + "\\musched.log"));
+    sample.whole = secondsBetween(started, ended);
+    return sample;
+}
+
+// The launcher against the recording msiexec.exe; `manifest` (empty: its own) lists the archives it checks.
+Sample runRecorded(const std::string& launcher, const std::string& folder, const std::string& manifest) {
     CreateDirectoryA(folder.c_str(), nullptr);
     DeleteFileA((folder + "\\msiexec-calls.txt").c_str());
     DeleteFileA((folder + "\\musched.log").c_str());
@@ -247,47 +430,16 @@ Sample runLauncher(const std::string& launcher, const std::string& folder, const
     setEnvironment("MAKO_TEST_RECORD", folder + "\\msiexec-calls.txt");
     setEnvironment("MAKO_TEST_ARCHIVES", manifest);
     setEnvironment("MAKO_TEST_MSIEXEC_RESULT", "0");  // nothing gets installed: every run starts alike
-
-    std::string commandLine = "\"" + launcher + "\" /s";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    Sample sample;
-    const long long started = now();
-    if (!CreateProcessA(launcher.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        fail("cannot start " + launcher);
-    HANDLE event = nullptr;
-    DWORD wait = WAIT_TIMEOUT;
-    for (DWORD round = 0; wait == WAIT_TIMEOUT && round * kSampleMs < kRunLimitMs; ++round) {
-        if (!event && (event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent")))
-            sample.workerStart = secondsBetween(started, now());
-        sampleCounters(info.hProcess, sample);
-        // The walk costs the launcher time (each query reaches into it), so it runs less often.
-        if (round % kMapEveryRounds == 0) sampleMemoryMap(info.hProcess, sample);
-        wait = WaitForSingleObject(info.hProcess, kSampleMs);
-    }
-    const long long ended = now();
-    if (event) CloseHandle(event);
-    if (wait != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 1);
-        fail("the launcher did not end within " + std::to_string(kRunLimitMs / 1000) + " s");
-    }
-    sampleCounters(info.hProcess, sample);  // the system may still hold the peaks of the ended process
-    DWORD exitCode = 1;
-    GetExitCodeProcess(info.hProcess, &exitCode);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-
+    Sample sample = runLauncher(launcher, folder, true);
     const std::string record = readFile(folder + "\\msiexec-calls.txt");
     auto call = firstRecordedCall(record);
-    if (exitCode != 0 || call["event"] != "signalled" || call["archives"] != "complete" ||
-        call["started-qpc"].empty() || call["event-qpc"].empty() || sample.workerStart == 0)
-        fail("run in " + folder + " did not do its job: exit code " + std::to_string(static_cast<long>(exitCode)) +
+    if (sample.exitCode != 0 || call["event"] != "signalled" || call["archives"] != "complete" ||
+        call["started-qpc"].empty() || call["event-qpc"].empty())
+        fail("run in " + folder + " did not do its job: exit code " + std::to_string(static_cast<long>(sample.exitCode)) +
              ", installer record:\n" + record + "launcher log:\n" + readFile(folder + "\\musched.log"));
-    sample.installerStart = secondsBetween(started, std::stoll(call["started-qpc"]));
-    sample.eventSet = secondsBetween(started, std::stoll(call["event-qpc"]));
-    sample.whole = secondsBetween(started, ended);
+    sample.installerStart = secondsBetween(sample.startedAt, std::stoll(call["started-qpc"]));
+    // Seen by the installer only: its wait ended when it got round to it, a little after the set.
+    if (sample.eventSet == 0) sample.eventSet = secondsBetween(sample.startedAt, std::stoll(call["event-qpc"]));
     return sample;
 }
 
@@ -307,15 +459,33 @@ double mib(double bytes) { return bytes / (1024.0 * 1024.0); }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    const std::string launcher = argc > 2 ? argv[2] : LAUNCH_BENCH_SETUP_EXE;
-    const std::string recorderFolder = argc > 3 ? argv[3] : LAUNCH_BENCH_RECORDER_DIR;
+namespace {
 
+std::string scratchFolder() {
     char temp[MAX_PATH + 1] = {};
     GetTempPathA(sizeof temp, temp);
     const std::string scratch = std::string(temp) + "mako-launch-bench";
     CreateDirectoryA(scratch.c_str(), nullptr);
+    return scratch;
+}
+
+// The runtime settings file as it was before the benchmark, put back on destruction.
+class SavedRuntimeSettings {
+public:
+    SavedRuntimeSettings() : text(readFile(runtimeSettingsFile())) {}
+    ~SavedRuntimeSettings() {
+        if (text.empty()) DeleteFileA(runtimeSettingsFile().c_str());
+        else writeFile(runtimeSettingsFile(), text);
+    }
+    SavedRuntimeSettings(const SavedRuntimeSettings&) = delete;
+    SavedRuntimeSettings& operator=(const SavedRuntimeSettings&) = delete;
+
+private:
+    std::string text;
+};
+
+int benchLaunch(int runs) {
+    const std::string scratch = scratchFolder();
     const std::string largeLauncher = scratch + "\\mako-forge-setup-large.exe";
     const std::string largeManifest = scratch + "\\archives-large.txt";
     std::string manifestText;
@@ -323,38 +493,47 @@ int main(int argc, char** argv) {
     writeFile(largeManifest, manifestText);
 
     const long long buildStarted = now();
-    makeLargeLauncher(launcher, largeLauncher);
-    std::printf("launch benchmark: %d runs of each launcher with /s, installer = recording msiexec.exe (result 0)\n",
-                runs);
+    makeLargeLauncher(LAUNCH_BENCH_SETUP_EXE, largeLauncher, std::string());
+    std::printf("launch benchmark (%s): %d runs of each launcher with /s, installer = recording msiexec.exe (result 0)\n",
+                bench::kBuild, runs);
     std::printf("enlarged launcher: archives of %llu bytes (%.1f MiB) generated into %s in %.1f s\n",
                 static_cast<unsigned long long>(archiveTotal()), mib(static_cast<double>(archiveTotal())),
                 largeLauncher.c_str(), secondsBetween(buildStarted, now()));
 
-    const std::string savedSettings = readFile(runtimeSettingsFile());
     std::vector<Sample> small, large;
+    std::vector<double> plain, cp;
     {
-        InstallerLocation location(recorderFolder);
-        std::printf("%-5s %3s %9s %9s %9s %9s   %8s %8s %8s %8s\n", "build", "run", "worker s", "install s",
-                    "event s", "whole s", "WS MiB", "priv MiB", "heap MiB", "img MiB");
-        // Alternated, so that both builds meet the same state of the machine.
+        SavedRuntimeSettings settings;
+        const MappedPayload payload(largeLauncher);
+        const std::string cpSource = scratch + "\\archives";
+        CreateDirectoryA(cpSource.c_str(), nullptr);
+        payload.writeArchives(cpSource);
+        InstallerLocation location(LAUNCH_BENCH_RECORDER_DIR);
+        std::printf("%-5s %3s %9s %9s %9s %9s   %8s %8s %8s %8s   %8s %8s\n", "build", "run", "worker s", "install s",
+                    "event s", "whole s", "WS MiB", "priv MiB", "heap MiB", "img MiB", "plain s", "cp s");
+        // Alternated, so that both builds and the plain copies meet the same state of the machine.
         for (int run = 1; run <= runs; ++run) {
             for (const bool enlarged : {false, true}) {
                 const std::string folder = scratch + "\\run-" + (enlarged ? "large-" : "small-") + std::to_string(run);
-                const Sample sample =
-                    runLauncher(enlarged ? largeLauncher : launcher, folder, enlarged ? largeManifest : std::string());
+                const Sample sample = runRecorded(enlarged ? largeLauncher : std::string(LAUNCH_BENCH_SETUP_EXE), folder,
+                                                  enlarged ? largeManifest : std::string());
                 (enlarged ? large : small).push_back(sample);
-                std::printf("%-5s %3d %9.3f %9.3f %9.3f %9.3f   %8.1f %8.1f %8.1f %8.1f\n", enlarged ? "large" : "small",
+                std::printf("%-5s %3d %9.3f %9.3f %9.3f %9.3f   %8.1f %8.1f %8.1f %8.1f", enlarged ? "large" : "small",
                             run, sample.workerStart, sample.installerStart, sample.eventSet, sample.whole,
                             mib(sample.peakWorkingSet), mib(sample.peakPrivateUsage), mib(sample.peakCommittedPrivate),
                             mib(sample.committedImage));
+                if (enlarged) {
+                    plain.push_back(plainWriteSeconds(payload, scratch + "\\plain"));
+                    cp.push_back(cpSeconds(cpSource, scratch + "\\cp", scratch + "\\cp-seconds.txt"));
+                    std::printf("   %8.3f %8.3f", plain.back(), cp.back());
+                }
+                std::printf("\n");
                 std::fflush(stdout);
             }
         }
+        removePayloadFiles();
     }
-    removePayloadFiles();
     DeleteFileA(largeLauncher.c_str());
-    if (savedSettings.empty()) DeleteFileA(runtimeSettingsFile().c_str());
-    else writeFile(runtimeSettingsFile(), savedSettings);
 
     const double total = static_cast<double>(archiveTotal());
     auto both = [&](const char* what, double Sample::*field, bool bytes) {
@@ -373,36 +552,255 @@ int main(int argc, char** argv) {
     both("committed image (file and resources)", &Sample::committedImage, true);
 
     // Each ratio from the figures of one run (or of the run pair), then the median over the runs.
-    std::vector<double> startToEvent, upToWrite, upLargeToSmall, heapToTotal, heapGrowthToTotal, usageToTotal,
-        workingSetToTotal, rate;
+    std::vector<double> startLargeToSmall, upToWrite, upLargeToSmall, writing, writeToPlain, writeToCp, heapToTotal,
+        usageToTotal, workingSetToTotal;
     for (size_t i = 0; i < large.size(); ++i) {
         const Sample& l = large[i];
         const Sample& m = small[i];
-        startToEvent.push_back(l.installerStart / l.eventSet);
-        upToWrite.push_back((l.installerStart - l.workerStart) / (l.eventSet - l.workerStart));
+        writing.push_back(l.eventSet - l.workerStart);
+        startLargeToSmall.push_back(l.installerStart / m.installerStart);
+        upToWrite.push_back((l.installerStart - l.workerStart) / writing.back());
         upLargeToSmall.push_back((l.installerStart - l.workerStart) / (m.installerStart - m.workerStart));
+        writeToPlain.push_back(writing.back() / plain[i]);
+        writeToCp.push_back(writing.back() / cp[i]);
         heapToTotal.push_back(l.peakCommittedPrivate / total);
-        heapGrowthToTotal.push_back((l.peakCommittedPrivate - m.peakCommittedPrivate) / total);
         usageToTotal.push_back(l.peakPrivateUsage / total);
         workingSetToTotal.push_back(l.peakWorkingSet / total);
-        rate.push_back(total / (l.eventSet - l.workerStart) / 1e6);
     }
     const double largestShare = kArchives[1].size / total;
     std::printf("\nratios (large = enlarged launcher with %.1f MiB of archives; medians of %d runs)\n", mib(total), runs);
-    std::printf("  installer running / event set, from launcher start          %6.3f\n", median(startToEvent));
+    std::printf("  installer running after launcher start, large / small       %6.3f  (goal <= 1.05)\n",
+                median(startLargeToSmall));
     std::printf("  installer coming up / archive writing, from worker start    %6.3f  (< 1: up before the copy ends)\n",
                 median(upToWrite));
-    std::printf("  installer coming up after worker start, large / small       %6.3f  (near 1: not delayed by the payload)\n",
-                median(upLargeToSmall));
+    std::printf("  installer coming up after worker start, large / small       %6.3f\n", median(upLargeToSmall));
+    std::printf("  archive writing / plain 8 KiB WriteFile loop                %6.3f  (goal <= 1.1)\n",
+                median(writeToPlain));
+    std::printf("  archive writing / cp                                        %6.3f\n", median(writeToCp));
     std::printf("  peak committed private memory / archive total               %6.3f  (a whole copy of the largest archive: "
                 ">= %.3f)\n",
                 median(heapToTotal), largestShare);
-    std::printf("  its growth large - small / archive total                    %6.3f\n", median(heapGrowthToTotal));
-    std::printf("  peak private usage / archive total                          %6.3f  (counts image pages where the "
-                "loader reads them in)\n",
+    std::printf("  peak private usage / archive total                          %6.3f  (system's counter)\n",
                 median(usageToTotal));
     std::printf("  peak working set / archive total                            %6.3f  (counts touched image pages)\n",
                 median(workingSetToTotal));
-    std::printf("  archive writing rate                                        %6.0f MB/s\n", median(rate));
+    std::printf("  archive writing rate: launcher %.0f MB/s, plain loop %.0f MB/s, cp %.0f MB/s\n",
+                total / median(writing) / 1e6, total / median(plain) / 1e6, total / median(cp) / 1e6);
+
+    bench::ratioRow("P1", "installer start after launcher start, full payload / stand-in", runs,
+        bench::format("%.3f s / %.3f s", medianOf(large, &Sample::installerStart), medianOf(small, &Sample::installerStart)),
+        median(startLargeToSmall), 1.05);
+    bench::ratioRow("P2", "archive writing / plain 8,192-byte WriteFile loop from a mapped view", runs,
+        bench::format("%.3f s / %.3f s", median(writing), median(plain)), median(writeToPlain), 1.1);
+    bench::ratioRow("P2", "archive writing / cp", runs, bench::format("%.3f s / %.3f s", median(writing), median(cp)), median(writeToCp), 0);
+    bench::ratioRow("mem", "peak committed private memory / archive total", runs,
+        bench::format("%.1f MiB / %.1f MiB", mib(medianOf(large, &Sample::peakCommittedPrivate)), mib(total)),
+        median(heapToTotal), 0.1);
     return 0;
+}
+
+// Registry value of the process's own view (the view the kit package of the same build writes).
+std::string registryString(const char* key, const char* name) {
+    char value[MAX_PATH * 2] = {};
+    DWORD size = sizeof value - 1;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return "";
+    return value;
+}
+
+bool keyExists(const char* key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+DWORD runAndWait(const std::string& program, std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        fail("cannot start " + commandLine);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(info.hProcess, &exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return exitCode;
+}
+
+// Every run starts from a machine without the kit, the runtime, the payload and the settings file.
+void removeKit() {
+    if (keyExists(kUninstallKey) || keyExists(kKitKey)) {
+        const std::string msiexec = systemFolder() + "\\msiexec.exe";
+        const DWORD result = runAndWait(msiexec, "\"" + msiexec + "\" /x " LAUNCH_BENCH_KIT_PRODUCT_CODE " /qn");
+        if (result != 0 || keyExists(kUninstallKey)) fail("cannot remove the kit: msiexec /x gave " + std::to_string(result));
+    }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kRuntimeKey) + "\\MSI").c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRuntimeKey);
+    HKEY status = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStatusKey, 0, KEY_SET_VALUE, &status) == ERROR_SUCCESS) {
+        RegDeleteValueA(status, "InstallStatus");
+        RegCloseKey(status);
+    }
+    removePayloadFiles();
+    DeleteFileA(runtimeSettingsFile().c_str());
+}
+
+// The kit's largest installed file is there, whole.
+void checkInstalled(const std::string& what, const std::string& expectedSource) {
+    const std::string home = registryString(kKitKey, "MakoHome");
+    const uint64_t expected = fileSize(expectedSource);
+    if (home.empty() || expected == 0 || fileSize(home + "\\src.dat") != expected)
+        fail(what + " did not install the kit (MakoHome '" + home + "')");
+}
+
+// The child processes the launcher started, from its log: "Executor.exec(): <command line>".
+std::vector<std::string> executedCommands(const std::string& log) {
+    std::vector<std::string> commands;
+    const std::string marker = "Executor.exec(): ";
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t at = line.find(marker);
+        if (at != std::string::npos) commands.push_back(line.substr(at + marker.size()));
+    }
+    return commands;
+}
+
+// Seconds of the day in the header of the first log entry whose message holds text (-1: none).
+double loggedAt(const std::string& log, const std::string& text) {
+    const size_t at = log.find(text);
+    const size_t header = at == std::string::npos ? std::string::npos : log.rfind("\n[", at);
+    unsigned hour = 0, minute = 0, second = 0, millisecond = 0;
+    if (header == std::string::npos ||
+        std::sscanf(log.c_str() + header + 2, "%*u/%*u/%*u %u:%u:%u.%u", &hour, &minute, &second, &millisecond) != 4)
+        return -1;
+    return hour * 3600.0 + minute * 60.0 + second + millisecond / 1000.0;
+}
+
+std::string programOf(const std::string& commandLine) {
+    if (commandLine.size() < 2 || commandLine[0] != '"') fail("unquoted program in " + commandLine);
+    return commandLine.substr(1, commandLine.find('"', 1) - 1);
+}
+
+std::string ownPath() {
+    char path[MAX_PATH * 2] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return path;
+}
+
+// The plain way of writing the payload: package and archives into the launcher's work folder.
+int writePayload(const std::string& launcher) {
+    const MappedPayload payload(launcher);
+    const std::string work = workFolder();
+    const std::string mako = work.substr(0, work.rfind('\\'));
+    for (const std::string& folder : {mako.substr(0, mako.rfind('\\')), mako, work}) CreateDirectoryA(folder.c_str(), nullptr);
+    payload.write(kPackageType, kPackageId, work + "\\" + kPackageFile);
+    payload.writeArchives(work);
+    return 0;
+}
+
+int benchInstall(int runs) {
+    const std::string payloadFolder = LAUNCH_BENCH_FULL_PAYLOAD_DIR;
+    const std::string expectedSource = payloadFolder + "\\stage\\st310270\\st_src.dat";
+    const std::string scratch = scratchFolder();
+    const std::string fullLauncher = scratch + "\\mako-forge-setup-full.exe";
+    const long long buildStarted = now();
+    makeLargeLauncher(LAUNCH_BENCH_SETUP_EXE, fullLauncher, payloadFolder);
+    std::printf("install benchmark (%s): %d runs each, silent installation with %s\\msiexec.exe\n", bench::kBuild, runs,
+                systemFolder().c_str());
+    std::printf("full launcher: package and cabinets of %llu bytes from %s, made in %.1f s\n",
+                static_cast<unsigned long long>(archiveTotal()), payloadFolder.c_str(), secondsBetween(buildStarted, now()));
+
+    std::vector<double> overlapped, serial, ratio, launcherWrite, launcherInstaller, serialWrite, serialInstaller;
+    std::vector<std::string> commands;
+    {
+        SavedRuntimeSettings settings;
+        InstallerLocation location(systemFolder());
+        for (const char* name : {"MAKO_TEST_RECORD", "MAKO_TEST_ARCHIVES", "MAKO_TEST_MSIEXEC_RESULT"})
+            setEnvironment(name, std::string());
+        std::printf("%3s %12s %12s   %s\n", "run", "launcher s", "serial s",
+                    "(launcher: archives written, installer ran; serial: payload written, installer ran)");
+        for (int run = 1; run <= runs; ++run) {
+            double launcherSeconds = 0, serialSeconds = 0;
+            // Where the time goes: writing and the installer's own run, for both ways.
+            double writeL = 0, installL = 0, writeS = 0, installS = 0;
+            // Alternated, so that neither way always meets the caches the other left; the first run
+            // starts with the launcher, whose commands the serial way replays.
+            for (const bool launcherTurn : run % 2 ? std::vector<bool>{true, false} : std::vector<bool>{false, true}) {
+                removeKit();
+                const std::string folder = scratch + "\\install-" + (launcherTurn ? "launcher-" : "serial-") +
+                                           std::to_string(run);
+                CreateDirectoryA(folder.c_str(), nullptr);
+                DeleteFileA((folder + "\\musched.log").c_str());
+                setEnvironment("TEMP", folder);
+                setEnvironment("TMP", folder);
+                setEnvironment("MAKO_LOOM_RECORD", folder + "\\loom-calls.txt");
+                if (launcherTurn) {
+                    const Sample sample = runLauncher(fullLauncher, folder, false);
+                    if (sample.exitCode != 0)
+                        fail("the launcher ended with " + std::to_string(static_cast<long>(sample.exitCode)) +
+                             "; its log:\n" + readFile(folder + "\\musched.log"));
+                    checkInstalled("the launcher", expectedSource);
+                    commands = executedCommands(readFile(folder + "\\musched.log"));
+                    if (commands.empty()) fail("no installer command in the launcher's log");
+                    launcherSeconds = sample.whole;
+                    writeL = sample.eventSet - sample.workerStart;
+                    const std::string log = readFile(folder + "\\musched.log");
+                    installL = loggedAt(log, "ExitCode = ") - loggedAt(log, "Executor.exec(): ");
+                } else {
+                    // By hand: a program writes the payload (a process of its own, as any extractor
+                    // is), then the installer runs on it.
+                    const long long started = now();
+                    const DWORD written =
+                        runAndWait(ownPath(), "\"" + ownPath() + "\" --write-payload \"" + fullLauncher + "\"");
+                    if (written != 0) fail("writing the payload the plain way failed");
+                    writeS = secondsBetween(started, now());
+                    for (const std::string& command : commands) {
+                        const long long commandStarted = now();
+                        const DWORD result = runAndWait(programOf(command), command);
+                        if (&command == &commands.front()) installS = secondsBetween(commandStarted, now());
+                        if (&command == &commands.front() && result != 0)
+                            fail("the serial installer run gave " + std::to_string(result));
+                    }
+                    if (commands.size() > 1) DeleteFileA(programOf(commands[1]).c_str());  // as the launcher does
+                    serialSeconds = secondsBetween(started, now());
+                    checkInstalled("the serial installation", expectedSource);
+                }
+            }
+            overlapped.push_back(launcherSeconds);
+            serial.push_back(serialSeconds);
+            ratio.push_back(launcherSeconds / serialSeconds);
+            launcherWrite.push_back(writeL);
+            launcherInstaller.push_back(installL);
+            serialWrite.push_back(writeS);
+            serialInstaller.push_back(installS);
+            std::printf("%3d %12.3f %12.3f   launcher %.3f s, %.3f s; serial %.3f s, %.3f s\n", run, launcherSeconds,
+                        serialSeconds, writeL, installL, writeS, installS);
+            std::fflush(stdout);
+        }
+        removeKit();
+    }
+    DeleteFileA(fullLauncher.c_str());
+    std::printf("\ncommands replayed by the serial way:\n");
+    for (const std::string& command : commands) std::printf("  %s\n", command.c_str());
+    std::printf("\nmedians of %d runs: launcher %.3f s, serial %.3f s, ratio %.3f (goal <= 0.9)\n", runs,
+                median(overlapped), median(serial), median(ratio));
+    std::printf("  archives written: launcher (beside the installer) %.3f s, serial (payload alone) %.3f s\n",
+                median(launcherWrite), median(serialWrite));
+    std::printf("  installer run: launcher (overlapped) %.3f s, serial %.3f s\n", median(launcherInstaller),
+                median(serialInstaller));
+    bench::ratioRow("P3", "silent installation, real msiexec, full payload: launcher / write payload then msiexec /i", runs,
+        bench::format("%.2f s / %.2f s", median(overlapped), median(serial)), median(ratio), 0.9);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write-payload") == 0) return writePayload(argv[2]);
+    const bool install = argc > 1 && std::strcmp(argv[1], "--install") == 0;
+    const int first = install ? 2 : 1;
+    const int runs = argc > first ? std::max(1, std::atoi(argv[first])) : 3;
+    return install ? benchInstall(runs) : benchLaunch(runs);
 }

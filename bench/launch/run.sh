@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the launcher and the launch benchmark (PRESET=win32 by default, or win64), then runs the
 # benchmark under Wine in its own scratch prefix build/bench-wine. Arguments go to the benchmark
-# (first: the number of runs, default 3).
+# (the number of runs, default 3; --install [runs] for the installation benchmark, which needs the
+# target full_payload). bench/run.sh runs every benchmark and prints the table.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 # shellcheck source=../../scripts/wine-prefix.sh
@@ -11,9 +12,9 @@ PRESET=${PRESET:-win32}
 if [ "$WINE_RUNS_32BIT" = 0 ] && [ "$PRESET" = win32 ]; then
   setup_failed "running the win32 benchmark" "$WINE_32BIT_REFUSAL; PRESET=win64 runs the 64-bit one"
 fi
-BUILD=build/bench-$PRESET
-cmake --preset "$PRESET" -B "$BUILD" >/dev/null
-cmake --build "$BUILD" -j2 --target launch_bench
+BUILD=build/$PRESET
+cmake --preset "$PRESET" >/dev/null
+cmake --build --preset "$PRESET" -j2 --target launch_bench full_payload
 wine_prefix_start "$PWD/build/bench-wine"
 trap wine_prefix_stop EXIT
 # Output through a file: a pipe from wine can hang until the server ends.

@@ -1,11 +1,17 @@
 // Loading speed of settings files: a 1 MiB file of realistic lines against a bare line split of the
-// same bytes, and the 1 MiB load against a 128 KiB load (loading must scale linearly). Prints
-// ratios measured side by side; never fails on timing.
+// same bytes, and the 1 MiB load against a 128 KiB load (loading must scale linearly). Each round
+// times the three side by side; prints medians of the rounds and the per-round ratios' medians, and
+// never fails on timing.
+//
+//   settings_bench [rounds, default 11]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "common/bench_row.h"
 
 #include "settings/memory_file_system.h"
 #include "settings/settings_api.h"
@@ -58,20 +64,21 @@ struct Setup {
     }
 };
 
-// Best of several runs, in seconds.
 template <class F>
-double best(F&& f, int runs = 7) {
-    double fastest = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        f();
-        fastest = std::min(fastest, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return fastest;
+double seconds(F&& f) {
+    const auto start = Clock::now();
+    f();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 double loadSeconds(Setup& s, const std::string& name, size_t* keys) {
-    return best([&] {
+    return seconds([&] {
         settings::Handle h = s.api.createContext();
         if (s.api.loadFile(h, name.c_str(), s.validator, s.mapper, 1, 0) != 0) {
             std::fprintf(stderr, "load failed\n");
@@ -88,7 +95,8 @@ double loadSeconds(Setup& s, const std::string& name, size_t* keys) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 11;
     MemoryFileSystem fs;
     ScopedFileSystem scope(fs);
     Setup setup;
@@ -96,30 +104,40 @@ int main() {
     fs.files["C:/big.cfg"].content = settingsText(big);
     fs.files["C:/small.cfg"].content = settingsText(small);
 
-    size_t bigKeys = 0, smallKeys = 0;
-    const double bigLoad = loadSeconds(setup, "C:/big.cfg", &bigKeys);
-    const double smallLoad = loadSeconds(setup, "C:/small.cfg", &smallKeys);
-
     const std::string& bytes = fs.files["C:/big.cfg"].content;
-    size_t lines = 0;
-    const double split = best([&] {
-        std::vector<std::string> pieces;
-        size_t pos = 0;
-        for (;;) {
-            const size_t brk = bytes.find_first_of("\r\n", pos);
-            pieces.emplace_back(bytes, pos, brk == std::string::npos ? std::string::npos : brk - pos);
-            if (brk == std::string::npos) break;
-            pos = brk + ((bytes[brk] == '\r' && brk + 1 < bytes.size() && bytes[brk + 1] == '\n') ? 2 : 1);
-        }
-        lines = pieces.size();
-    });
+    size_t bigKeys = 0, smallKeys = 0, lines = 0;
+    std::vector<double> bigLoads, smallLoads, splits, linearity, toSplit;
+    for (int round = 0; round < rounds; ++round) {
+        bigLoads.push_back(loadSeconds(setup, "C:/big.cfg", &bigKeys));
+        smallLoads.push_back(loadSeconds(setup, "C:/small.cfg", &smallKeys));
+        splits.push_back(seconds([&] {
+            std::vector<std::string> pieces;
+            size_t pos = 0;
+            for (;;) {
+                const size_t brk = bytes.find_first_of("\r\n", pos);
+                pieces.emplace_back(bytes, pos, brk == std::string::npos ? std::string::npos : brk - pos);
+                if (brk == std::string::npos) break;
+                pos = brk + ((bytes[brk] == '\r' && brk + 1 < bytes.size() && bytes[brk + 1] == '\n') ? 2 : 1);
+            }
+            lines = pieces.size();
+        }));
+        linearity.push_back(bigLoads.back() / smallLoads.back());
+        toSplit.push_back(bigLoads.back() / splits.back());
+    }
+    const double bigLoad = median(bigLoads), smallLoad = median(smallLoads), split = median(splits);
 
+    std::printf("settings benchmark (%s): medians of %d rounds\n", bench::kBuild, rounds);
     std::printf("1 MiB file: %zu lines, %zu keys; load %.2f ms = %.1f MB/s\n", lines, bigKeys, bigLoad * 1e3,
                 big / bigLoad / 1e6);
     std::printf("bare line split of the same bytes: %.2f ms = %.1f MB/s\n", split * 1e3, big / split / 1e6);
-    std::printf("load / bare split time ratio: %.1f\n", bigLoad / split);
+    std::printf("load / bare split time ratio: %.1f\n", median(toSplit));
     std::printf("128 KiB file: %zu keys; load %.2f ms\n", smallKeys, smallLoad * 1e3);
     std::printf("1 MiB / 128 KiB load time ratio: %.2f (size ratio %.2f; linear loading stays near it)\n",
-                bigLoad / smallLoad, static_cast<double>(big) / small);
+                median(linearity), static_cast<double>(big) / small);
+    bench::ratioRow("P4", "settings load time, 1 MiB / 128 KiB", rounds,
+                    bench::format("%.2f ms / %.2f ms", bigLoad * 1e3, smallLoad * 1e3), median(linearity), 8.8);
+    bench::row("P4", "settings load throughput (MB/s), and its time / a bare line split", rounds,
+               bench::format("%.1f MB/s; split %.1f MB/s", big / bigLoad / 1e6, big / split / 1e6),
+               bench::format("%.1f", median(toSplit)), "-", "-");
     return 0;
 }

@@ -53,8 +53,31 @@ std::vector<std::string> Config::keys() const {
 }
 
 std::unique_ptr<Config> merge(const Config& first, const Config& second) {
-    Config::Map map = first.entries();
-    for (const auto& entry : second.entries()) map.insert_or_assign(entry.first, entry.second);
+    // One pass over both ordered maps, appending at the end: linear, where inserting the second
+    // store's entries one by one would search the map for each.
+    Config::Map map;
+    auto a = first.entries().begin(), b = second.entries().begin();
+    const auto aEnd = first.entries().end(), bEnd = second.entries().end();
+    while (a != aEnd || b != bEnd) {
+        if (b == bEnd || (a != aEnd && a->first < b->first)) {
+            map.emplace_hint(map.end(), *a++);
+        } else {
+            if (a != aEnd && !(b->first < a->first)) ++a;  // the same key: the second store's entry wins
+            map.emplace_hint(map.end(), *b++);
+        }
+    }
+    return std::make_unique<Config>(std::move(map));
+}
+
+std::unique_ptr<Config> merge(const Config& first, Config&& second) {
+    // Loading merges a freshly parsed store that nobody keeps: its nodes move over as they are, and
+    // only the (usually few) earlier entries are copied, in order, each next to the last one placed.
+    Config::Map map = std::move(second).takeEntries();
+    auto hint = map.begin();
+    for (const auto& entry : first.entries()) {
+        // An existing key keeps second's entry.
+        hint = std::next(map.try_emplace(hint, entry.first, entry.second));
+    }
     return std::make_unique<Config>(std::move(map));
 }
 

@@ -44,6 +44,7 @@ public:
     std::vector<std::string> keys() const override;
 
     const Map& entries() const { return entries_; }
+    Map takeEntries() && { return std::move(entries_); }
     bool isEmpty() const { return entries_.empty(); }
     bool contains(const std::string& key) const { return entries_.count(key) != 0; }
 
@@ -54,6 +55,8 @@ private:
 
 // A new store with every entry of first, then every entry of second inserted or replacing.
 std::unique_ptr<Config> merge(const Config& first, const Config& second);
+// The same result, taking second's entries over instead of copying them (second is left empty).
+std::unique_ptr<Config> merge(const Config& first, Config&& second);
 // A new store without the keys; ExceptionCode<303> before any change when one is absent.
 std::unique_ptr<Config> removeKey(const Config& store, const std::vector<std::string>& keys);
 // Same keys, and per key: both without value, or the same type and the same text (Untyped,

@@ -19,18 +19,17 @@ bool equalsIgnoreAsciiCase(const std::string& a, const std::string& b) {
 SimpleKeyMapper::SimpleKeyMapper(std::string from, std::string to, bool caseSensitive)
     : from(std::move(from)), to(std::move(to)), caseSensitive(caseSensitive) {}
 
-std::string SimpleKeyMapper::mapKey(const std::string& key, bool& matched) const {
-    matched = key == from || (!caseSensitive && equalsIgnoreAsciiCase(key, from));
-    return matched ? to : key;
+bool SimpleKeyMapper::mapKey(const std::string& key, std::string& mapped) const {
+    if (key != from && (caseSensitive || !equalsIgnoreAsciiCase(key, from))) return false;
+    mapped = to;
+    return true;
 }
 
-std::string KeyMapper::mapKey(const std::string& key, bool& matched) const {
+bool KeyMapper::mapKey(const std::string& key, std::string& mapped) const {
     for (auto it = mappers.rbegin(); it != mappers.rend(); ++it) {
-        std::string mapped = (*it)->mapKey(key, matched);
-        if (matched) return mapped;
+        if ((*it)->mapKey(key, mapped)) return true;
     }
-    matched = false;
-    return key;
+    return false;
 }
 
 void KeyMapperBuilder::addMapping(const std::string& from, const std::string& to, bool caseSensitive) {

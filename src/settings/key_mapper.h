@@ -9,15 +9,16 @@ namespace settings_impl {
 class IKeyMapper {
 public:
     virtual ~IKeyMapper() = default;
-    // The mapped key, or key itself with matched false.
-    virtual std::string mapKey(const std::string& key, bool& matched) const = 0;
+    // Whether key matches; only then is the mapped key written to mapped. (No copy of the key for
+    // the many mappers that do not match: loading asks every mapper for every line.)
+    virtual bool mapKey(const std::string& key, std::string& mapped) const = 0;
 };
 
 class SimpleKeyMapper : public IKeyMapper {
 public:
     SimpleKeyMapper(std::string from, std::string to, bool caseSensitive);
     // Exact match, or (not case-sensitive) ASCII case-insensitive match.
-    std::string mapKey(const std::string& key, bool& matched) const override;
+    bool mapKey(const std::string& key, std::string& mapped) const override;
 
 private:
     std::string from;
@@ -29,10 +30,11 @@ private:
 class KeyMapper : public IKeyMapper {
 public:
     explicit KeyMapper(std::vector<std::unique_ptr<IKeyMapper>> mappers) : mappers(std::move(mappers)) {}
-    std::string mapKey(const std::string& key, bool& matched) const override;
+    bool mapKey(const std::string& key, std::string& mapped) const override;
+    // The mapped key, or key itself when no mapping matches.
     std::string mapKey(const std::string& key) const {
-        bool matched = false;
-        return mapKey(key, matched);
+        std::string mapped;
+        return mapKey(key, mapped) ? mapped : key;
     }
 
 private:

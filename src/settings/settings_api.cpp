@@ -69,7 +69,7 @@ int32_t load(Context& context, PlainTextFileConfigParser& parser, ValidatorHandl
     context.errorLines.clear();
     std::unique_ptr<IConfig> parsed = parser.parse();
     if (!parsed) return status::TextMalformed;
-    context.store = merge(*context.store, static_cast<const Config&>(*parsed));
+    context.store = merge(*context.store, std::move(static_cast<Config&>(*parsed)));
     return status::Ok;
 }
 

@@ -1,16 +1,19 @@
-// log_writer <path> <lines per thread> <tag> <start event name>
-// Waits for the start event, then writes the lines from two threads at once through a Logger on
+// log_writer <path> <lines per thread> <tag> <start event name> [threads, default 2]
+// Waits for the start event, then writes the lines from the threads at once through a Logger on
 // path: "<tag>-<thread>-<n>-" and a varying number of 'x', so that entries overwriting each other
 // would show as damaged ones.
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/logger.h"
 #include "platform/win32.h"
 
 int main(int argc, char** argv) {
-    if (argc != 5) return 2;
+    if (argc != 5 && argc != 6) return 2;
+    const int threads = argc == 6 ? std::atoi(argv[5]) : 2;
+    if (threads < 1) return 2;
     Logger logger(argv[1]);
     const int lines = std::atoi(argv[2]);
     const std::string tag = argv[3];
@@ -25,8 +28,9 @@ int main(int argc, char** argv) {
                            std::string(static_cast<size_t>((n * 7 + thread * 13) % 50), 'x'));
         }
     };
-    std::thread second(write, 1);
+    std::vector<std::thread> others;
+    for (int thread = 1; thread < threads; ++thread) others.emplace_back(write, thread);
     write(0);
-    second.join();
+    for (std::thread& other : others) other.join();
     return 0;
 }
