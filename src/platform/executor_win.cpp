@@ -65,35 +65,16 @@ bool Executor::startExecution() {
         startupInfo.wShowWindow = SW_HIDE;
         creationFlags = CREATE_NO_WINDOW;
     }
-    if (redirectOutput) createPipe();
 
     // CreateProcessA may write into the command line.
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');
-    const BOOL ok = CreateProcessA(applicationPath.c_str(), writable.data(), processAttributes, threadAttributes,
-                                   inheritHandles, creationFlags, environment, currentDirectory, &startupInfo,
-                                   process.put());
+    const BOOL ok = CreateProcessA(applicationPath.c_str(), writable.data(), nullptr, nullptr, FALSE,
+                                   creationFlags, nullptr, nullptr, &startupInfo, process.put());
     const DWORD error = GetLastError();
     if (!ok) process.reset();  // nothing to close, but keep the last error for exec()
     SetLastError(error);
     return ok != FALSE;
-}
-
-bool Executor::createPipe() {
-    SECURITY_ATTRIBUTES attributes{};
-    attributes.nLength = sizeof(attributes);
-    attributes.bInheritHandle = TRUE;
-    if (!CreatePipe(pipeRead.put(), pipeWrite.put(), &attributes, 0)) {
-        if (logEnabled(INFO)) logAt(INFO, 238, "Executor::createPipe", "Create pipe FAILURE");
-        return false;
-    }
-    startupInfo.dwFlags |= STARTF_USESTDHANDLES;
-    startupInfo.hStdOutput = pipeWrite.get();
-    startupInfo.hStdError = pipeWrite.get();
-    SetHandleInformation(pipeRead.get(), HANDLE_FLAG_INHERIT, 0);
-    inheritHandles = TRUE;
-    if (logEnabled(INFO)) logAt(INFO, 235, "Executor::createPipe", "Create pipe SUCCESS");
-    return true;
 }
 
 uint32_t Executor::finishExecution() {

@@ -202,7 +202,7 @@ TEST_F(RealConfig, ReadabilityCheckOpensTheRealFile) {
     const std::string readable = scratch + "\\rules.txt", held = scratch + "\\held.txt";
     writeFile(readable, "x");
     writeFile(held, "x");
-    unique_hfile holder(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    unique_handle holder(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(static_cast<bool>(holder));
     EXPECT_EQ(0, config.CheckParam(row, readable));
     EXPECT_EQ(307, config.CheckParam(row, scratch + "\\missing.txt"));

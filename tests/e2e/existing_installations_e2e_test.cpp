@@ -13,17 +13,6 @@ using namespace e2e;
 
 const std::string kKitPackage = std::string(E2E_PAYLOAD_DIR) + "\\forge3.1.0_27.msi";
 
-// Installs a stand-in package quietly with the real installer; its exit code.
-long installPackage(const std::string& package, const std::string& properties = "") {
-    Process install;
-    DWORD error = 0;
-    long result = -1;
-    if (install.start(realMsiexec(), "/i \"" + package + "\" /qn " + properties, error)) {
-        install.wait(kLauncherTimeoutMs, result);
-    }
-    return result;
-}
-
 // The log without carriage returns, headers included.
 std::string plainLog(const LauncherRun& run) {
     std::string text = run.log;
