@@ -8,11 +8,12 @@
 #include <cstring>
 
 #include "driver/existing_installations_keys.h"
-#include "driver/installer_command.h"
+#include "driver/windows_installer.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
+#include "platform/resource.h"
 #include "platform/tstrings.h"
 #include "product/installed_product.h"
 #include "product/product_codes.h"
@@ -33,11 +34,7 @@ constexpr size_t kTextCapacity = 2048;
 
 REGSAM viewAccess(bool use64) { return KEY_READ | (use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY); }
 
-std::string loadString(UINT id) {
-    char buffer[kTextCapacity] = {};
-    LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-    return buffer;
-}
+std::string loadString(UINT id) { return loadStringEntry(GetModuleHandleA(nullptr), id, kTextCapacity); }
 
 }  // namespace
 

@@ -8,11 +8,15 @@
 
 #include "driver/install_flag.h"
 #include "driver/install_sequence.h"
-#include "driver/installer_command.h"
+#include "driver/existing_installations_keys.h"
+#include "driver/install_status.h"
+#include "driver/public_runtime.h"
+#include "driver/windows_installer.h"
 #include "driver/payload_extraction.h"
 #include "driver/user_data_folder.h"
 #include "platform/all_utils.h"
 #include "platform/handles.h"
+#include "platform/registry.h"
 #include "platform/win_test_support.h"
 // after windows.h
 #include <shlobj.h>
@@ -147,6 +151,25 @@ TEST(InstallerCommand, InstallStatusRoundTrip) {
     if (!velmoraWasThere) {
         EXPECT_FALSE(SetInstallStatus(nullptr)) << "the key is not created";
     }
+}
+
+// Without this version's kit key, or without loom.exe in the kit's folder, nothing runs.
+TEST(PublicRuntime, NothingRunsWithoutTheKitsFolderOrItsInstaller) {
+    const std::string kitKey = forgeVersionKey();
+    ASSERT_FALSE(RegistryKey::exists(RegistryKey::machine(), kitKey)) << "an installed kit is in the way";
+    const bool velmoraWasThere = keyExists("Software\\Velmora");
+    EXPECT_EQ(PublicRuntimeOutcome::NoForgeHome, RunPublicRuntime(false, "", false));
+
+    const std::string home = wintest::scratchFile("kit-home");
+    ASSERT_TRUE(CreateDirectoryA(home.c_str(), nullptr));
+    RegistryKey::open(RegistryKey::machine(), kitKey, RegistryKey::ReadWrite).setString("MakoHome", home);
+    EXPECT_EQ(PublicRuntimeOutcome::NotPresent, RunPublicRuntime(true, "C:\\Runtime", true));
+    EXPECT_TRUE(RemoveDirectoryA(home.c_str())) << "the kit's folder is left as it was";
+
+    // Only what this test created goes: a key with subkeys refuses the deletion.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kitKey.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kitKey.substr(0, kitKey.rfind('\\')).c_str());
+    if (!velmoraWasThere) RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Velmora");
 }
 
 }  // namespace
