@@ -52,26 +52,18 @@ inline void emptyFolder(const std::string& folder) {  // the files directly insi
     FindClose(search);
 }
 
-inline std::string localLowFolder() {
+// A known folder in the process code page; empty when the system has none.
+inline std::string knownFolder(REFKNOWNFOLDERID id) {
     PWSTR wide = nullptr;
     char narrow[MAX_PATH * 2] = {};
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppDataLow, 0, nullptr, &wide)))
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)))
         WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
     CoTaskMemFree(wide);
     return narrow;
 }
-
-inline std::string commonAppDataFolder() {
-    char folder[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return folder;
-}
-
-inline std::string systemFolder() {
-    char folder[MAX_PATH] = {};
-    GetSystemDirectoryA(folder, MAX_PATH);
-    return folder;
-}
+inline std::string localLowFolder() { return knownFolder(FOLDERID_LocalAppDataLow); }
+inline std::string commonAppDataFolder() { return knownFolder(FOLDERID_ProgramData); }
+inline std::string systemFolder() { return knownFolder(FOLDERID_System); }
 
 inline bool equalsIgnoreCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 

@@ -66,9 +66,7 @@ std::string currentNotifyType() {
 }
 
 std::string registrationProgram() {
-    char folder[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMONX86, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::string(folder) + "\\Mako\\Mako Update\\maureg.exe";
+    return knownFolder(FOLDERID_ProgramFilesCommonX86) + "\\Mako\\Mako Update\\maureg.exe";
 }
 
 std::string agentPackage(const char* name) { return std::string(E2E_AGENT_DIR) + "\\" + name + ".msi"; }
