@@ -2,6 +2,7 @@
 #include "config/config_host.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
+#include "platform/resource.h"
 #include "platform/tstrings.h"
 #include "platform/win_errors.h"
 
@@ -26,11 +27,7 @@ public:
     }
 
     std::string loadMessage(const void* module, unsigned id, size_t capacity) override {
-        std::string buffer(capacity, '\0');
-        const int length = LoadStringA(static_cast<HINSTANCE>(const_cast<void*>(module)), id, &buffer[0],
-                                       static_cast<int>(capacity));
-        buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
-        return buffer;
+        return loadStringEntry(static_cast<HMODULE>(const_cast<void*>(module)), id, capacity);
     }
 
     void showErrorBox(const std::string& title, const std::string& text) override {
@@ -40,7 +37,7 @@ public:
     bool canOpenForReading(const std::string& path) override {
         std::string ansi;
         if (!tstrings::utf8ToMultiByteExact(path, ansi)) return false;  // would name another file
-        unique_hfile file(CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        unique_handle file(CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(file);
     }

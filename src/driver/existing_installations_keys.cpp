@@ -4,19 +4,12 @@
 
 #include "platform/tstrings.h"
 
-namespace {
-
-constexpr const char* kForgeBaseKey = "SOFTWARE\\Velmora\\Mako Development Kit";
-constexpr const char* kLoomBaseKey = "SOFTWARE\\Velmora\\Mako Runtime Environment";
-
-}  // namespace
-
 std::string forgeVersionKey(const std::string& version) {
-    return tstrings::format("%s\\%s", kForgeBaseKey, version.c_str());
+    return std::string(installed::kKindKeys[installed::DevelopmentKit]) + "\\" + version;
 }
 
 std::string loomVersionKey(const std::string& version) {
-    return tstrings::format("%s\\%s", kLoomBaseKey, version.c_str());
+    return std::string(installed::kKindKeys[installed::Runtime]) + "\\" + version;
 }
 
 std::string GetFamilyVersion(const std::string& version) {

@@ -8,11 +8,12 @@
 #include <cstring>
 
 #include "driver/existing_installations_keys.h"
-#include "driver/installer_command.h"
+#include "driver/windows_installer.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
+#include "platform/resource.h"
 #include "platform/tstrings.h"
 #include "product/installed_product.h"
 #include "product/product_codes.h"
@@ -20,8 +21,22 @@
 
 namespace {
 
-// These lines carry the unit and line numbers support staff know them by.
+// These lines carry the unit and line numbers support staff know them by, whatever the source's
+// own layout.
 constexpr const char* kUnit = "WrapperUtils";
+constexpr int kLoomNotFoundLine = 1096;
+constexpr int kLoomGuidNotFoundLine = 1110;
+constexpr int kLoomRemovalFailedLine = 1114;
+constexpr int kForgeGuidNotFoundLine = 1159;
+constexpr int kForgeRemovalFailedLine = 1164;
+constexpr int kOpenKeyFailedLine = 1190;
+constexpr int kBuildNumberUnreadLine = 1195;
+constexpr int kSameOrOlderBuildLine = 1206;
+constexpr int kNewerBuildLine = 1210;
+constexpr int kNoSameForgeLine = 1234;
+constexpr int kForgeUninstallFailedLine = 1238;
+constexpr int kNoSameLoomLine = 1253;
+constexpr int kLoomUninstallFailedLine = 1258;
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr size_t kTextCapacity = 2048;
 
@@ -33,11 +48,7 @@ constexpr size_t kTextCapacity = 2048;
 
 REGSAM viewAccess(bool use64) { return KEY_READ | (use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY); }
 
-std::string loadString(UINT id) {
-    char buffer[kTextCapacity] = {};
-    LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-    return buffer;
-}
+std::string loadString(UINT id) { return loadStringEntry(GetModuleHandleA(nullptr), id, kTextCapacity); }
 
 }  // namespace
 
@@ -48,7 +59,7 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
     ReopenableKey key(HKEY_LOCAL_MACHINE);
 
     if (key.reopen(forgeKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
-        LOG_AT(INFO, 1234, kFunction, "No same version Forge exists");
+        LOG_AT(INFO, kNoSameForgeLine, kFunction, "No same version Forge exists");
     } else if (!IsSameOrOlderBuildInstalled(true, nativeX64)) {
         if (!silent) {
             MessageBoxA(nullptr, loadString(IDS_NEWER_BUILD_INSTALLED).c_str(),
@@ -56,18 +67,18 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
         }
         return 0;
     } else if (!UninstallExistingForge(silent, nativeX64)) {
-        LOG_AT(ERROR, 1238, kFunction, tstrings::format("UninstallExistingForge (%s) failed", forgeKey.c_str()));
+        LOG_AT(ERROR, kForgeUninstallFailedLine, kFunction, tstrings::format("UninstallExistingForge (%s) failed", forgeKey.c_str()));
         return 0;
     }
 
     if (key.reopen(loomKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
-        LOG_AT(INFO, 1253, kFunction, "No same version Loom exists");
+        LOG_AT(INFO, kNoSameLoomLine, kFunction, "No same version Loom exists");
         return 1;
     }
     // A newer or static runtime stays, without a message.
     if (!IsSameOrOlderBuildInstalled(false, nativeX64) || IsVersionStatic(nativeX64)) return 1;
     if (UninstallLoomIfSameOrOlderBuild(silent, nativeX64 ? 64 : 32) == 0) return 1;
-    LOG_AT(ERROR, 1258, kFunction, tstrings::format("UninstallLoomIfSameOrOlderBuild( %s) failed", loomKey.c_str()));
+    LOG_AT(ERROR, kLoomUninstallFailedLine, kFunction, tstrings::format("UninstallLoomIfSameOrOlderBuild( %s) failed", loomKey.c_str()));
     return 0;
 }
 
@@ -78,14 +89,14 @@ bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
     // The registry functions return their error instead of setting the thread's: log that one.
     const LONG opened = key.reopen(keyName, viewAccess(nativeX64));
     if (opened != ERROR_SUCCESS) {
-        LOG_AT(ERROR, 1190, kFunction, tstrings::format("Error Opening registry key %s: %d", keyName.c_str(),
+        LOG_AT(ERROR, kOpenKeyFailedLine, kFunction, tstrings::format("Error Opening registry key %s: %d", keyName.c_str(),
                                                         static_cast<int>(opened)));
         return false;
     }
     RegistryValue value;
     const LONG read = key.queryBuildNumber(value);
     if (read != ERROR_SUCCESS) {
-        LOG_AT(ERROR, 1195, kFunction,
+        LOG_AT(ERROR, kBuildNumberUnreadLine, kFunction,
                tstrings::format("MakoKey.QueryValue(BuildNumber, Value); failed: %d", static_cast<int>(read)));
         return false;
     }
@@ -95,11 +106,11 @@ bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
     const int existing = std::atoi(text);
     const int current = thisProduct.version.getBuild();
     if (existing <= current) {
-        LOG_AT(INFO, 1206, kFunction,
+        LOG_AT(INFO, kSameOrOlderBuildLine, kFunction,
                tstrings::format("Existing build: %d is same/older than current build: %d", existing, current));
         return true;
     }
-    LOG_AT(INFO, 1210, kFunction, tstrings::format("Existing build: %d is newer than current build: %d", existing, current));
+    LOG_AT(INFO, kNewerBuildLine, kFunction, tstrings::format("Existing build: %d is newer than current build: %d", existing, current));
     return false;
 }
 
@@ -107,13 +118,13 @@ bool UninstallExistingForge(bool silent, bool nativeX64) {
     constexpr const char* kFunction = "UninstallExistingForge";
     const std::string code = forgeProductCode(nativeX64 ? 64 : 32);
     if (!IsProductRegistered(code, nativeX64)) {
-        LOG_AT(ERROR, 1159, kFunction,
+        LOG_AT(ERROR, kForgeGuidNotFoundLine, kFunction,
                tstrings::format("Forge GUID not found %s: %d", code.c_str(), static_cast<int>(GetLastError())));
         return false;
     }
     const int rc = UninstallProduct(code, silent);
     if (rc != 0) {
-        LOG_AT(ERROR, 1164, kFunction, tstrings::format("Uninstall existining Forge failed %s: %d", code.c_str(), rc));
+        LOG_AT(ERROR, kForgeRemovalFailedLine, kFunction, tstrings::format("Uninstall existining Forge failed %s: %d", code.c_str(), rc));
         return false;
     }
     return true;
@@ -127,7 +138,7 @@ int UninstallLoomIfSameOrOlderBuild(bool silent, int32_t arch) {
 bool IsVersionStatic(bool use64) {
     const std::unique_ptr<InstalledProduct> loom = findInstalled(installedLoom(use64 ? 64 : 32), productVersionName());
     if (!loom) {
-        LOG_AT(ERROR, 1096, "IsVersionStatic", "cannot find Loom: " + productVersionName());
+        LOG_AT(ERROR, kLoomNotFoundLine, "IsVersionStatic", "cannot find Loom: " + productVersionName());
         return false;
     }
     return loom->isStatic;
@@ -137,12 +148,12 @@ int CheckGUIDAndUninstall(int32_t arch, bool use64View, bool silent) {
     constexpr const char* kFunction = "CheckGUIDAndUninstall";
     const std::string code = mscrub::MCleaner::getProductGUID(productVersionName(), arch);
     if (!IsProductRegistered(code, use64View)) {
-        LOG_AT(ERROR, 1110, kFunction, "GUID not found" + code + ":" + tstrings::toString(uint32_t{GetLastError()}));
+        LOG_AT(ERROR, kLoomGuidNotFoundLine, kFunction, "GUID not found" + code + ":" + tstrings::toString(uint32_t{GetLastError()}));
         return 0;
     }
     const int rc = UninstallProduct(code, silent);
     if (rc != 0) {
-        LOG_AT(ERROR, 1114, kFunction, "Uninstall existing Loom failed" + code + ":" + tstrings::toString(int32_t{rc}));
+        LOG_AT(ERROR, kLoomRemovalFailedLine, kFunction, "Uninstall existing Loom failed" + code + ":" + tstrings::toString(int32_t{rc}));
     }
     return rc;
 }

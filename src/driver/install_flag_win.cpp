@@ -1,8 +1,7 @@
 #include "driver/install_flag.h"
 
-#include <shlwapi.h>
-
 #include <cstring>
+#include <utility>
 
 #include "driver/user_data_folder.h"
 #include "platform/logger.h"
@@ -21,10 +20,14 @@ DWORD createFolder(const char* path) {
     return error == ERROR_ALREADY_EXISTS ? 0 : error;
 }
 
-bool appendOrRefuse(char (&out)[payload::kPathCapacity], const char* more) {
-    if (PathAppendA(out, more)) return true;
-    LAUNCHER_LOG(ERROR, "GetInstallFlagPath",
-                 "Mako install flag path does not fit in " << payload::kPathCapacity << " bytes: " << out << " + " << more);
+// Whether path fits the marker's buffer; a path of the marker that does not is logged.
+bool fits(const std::string& path, const char* more) {
+    if (path.size() < payload::kPathCapacity) return true;
+    if (more != nullptr) {
+        LAUNCHER_LOG(ERROR, "GetInstallFlagPath", "Mako install flag path does not fit in " << payload::kPathCapacity
+                                                      << " bytes: " << path.substr(0, path.size() - std::strlen(more))
+                                                      << " + " << more);
+    }
     return false;
 }
 
@@ -32,18 +35,21 @@ bool appendOrRefuse(char (&out)[payload::kPathCapacity], const char* more) {
 
 bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]) {
     std::memset(out, 0, sizeof out);
-    if (!RequireUserDataFolder(out) || !PathAppendA(out, "\\Halden\\")) return false;
-
-    DWORD error = createFolder(out);
-    if (error == 0) {
-        if (!appendOrRefuse(out, "Mako\\")) return false;
-        error = createFolder(out);
-        if (error == 0 && !appendOrRefuse(out, "MAKO_INSTALL_FLAG")) return false;
+    char userData[MAX_PATH] = {};
+    if (!RequireUserDataFolder(userData)) return false;
+    const std::string halden = payload::haldenFolderOf(userData);
+    const std::string mako = payload::makoFolderOf(userData);
+    const std::string flag = mako + "MAKO_INSTALL_FLAG";
+    const std::pair<const std::string*, const char*> folders[] = {{&halden, nullptr}, {&mako, "Mako\\"}};
+    for (const auto& [folder, more] : folders) {
+        if (!fits(*folder, more)) return false;
+        if (const DWORD error = createFolder(folder->c_str())) {
+            logit(tstrings::format("Fail to create directory %s, ErrorCode is %d", folder->c_str(), static_cast<int>(error)));
+            return false;
+        }
     }
-    if (error != 0) {
-        logit(tstrings::format("Fail to create directory %s, ErrorCode is %d", out, static_cast<int>(error)));
-        return false;
-    }
+    if (!fits(flag, "MAKO_INSTALL_FLAG")) return false;
+    std::memcpy(out, flag.c_str(), flag.size() + 1);
     return true;
 }
 

@@ -14,7 +14,3 @@ int RunInstallSequence(HINSTANCE moduleInstance, const std::wstring& commandLine
 // The entry point's body: RunInstallSequence with every escaping exception written to the log and
 // turned into exit_code::UnexpectedException, so a deployment script never sees a crash.
 int LauncherMain(HINSTANCE moduleInstance);
-
-// Process-wide values of the sequence, read by the installer command composition.
-extern uint16_t transformLanguage;
-extern char msiexecPath[MAX_PATH];

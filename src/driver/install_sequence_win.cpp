@@ -12,7 +12,10 @@
 #include "driver/existing_installations.h"
 #include "driver/exit_codes.h"
 #include "driver/install_flag.h"
+#include "driver/install_status.h"
 #include "driver/installer_command.h"
+#include "driver/public_runtime.h"
+#include "driver/windows_installer.h"
 #include "driver/payload_extraction.h"
 #include "driver/user_data_folder.h"
 #include "driver/update_agent.h"
@@ -27,30 +30,23 @@
 #include "platform/sysinfo.h"
 #include "platform/tstrings.h"
 
+namespace {
+
+// The installer's transform language and program, decided in the sequence's early steps.
 uint16_t transformLanguage = 0x0409;
 char msiexecPath[MAX_PATH] = {};
-
-namespace {
 
 // Log lines of the sequence carry the launcher's own unit and entry function.
 constexpr const char* kUnit = "wrapper";
 constexpr const char* kEntry = "WinMain";
 constexpr int kLanguageCatchLine = 189;
 constexpr int kExitLine = 367;
-constexpr const char* kCabEventName = "HaldenForgeCabExtractWaitEvent";
 constexpr unsigned kProductGeneration = 3;
 
 void logExitCode(int code) {
     if (logEnabled(INFO)) {
         globalLogger.log(INFO, kUnit, kExitLine, kEntry, "Wrapper exit code: " + tstrings::toString(int32_t{code}));
     }
-}
-
-std::string loadString(HINSTANCE module, UINT id, int capacity) {
-    std::string buffer(static_cast<size_t>(capacity), '\0');
-    const int length = LoadStringA(module, id, &buffer[0], capacity);
-    buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    return buffer;
 }
 
 // Step 5: an explicit /lang overrides the language of the user's preferences when supported.
@@ -67,8 +63,8 @@ void applyLanguageSetting(InstallConfigData& config) {
 }
 
 void showInstallInProgress(HINSTANCE module) {
-    const std::string caption = loadString(module, 116, 256);
-    const std::string text = loadString(module, 117, 1024);
+    const std::string caption = loadStringEntry(module, 116, 256);
+    const std::string text = loadStringEntry(module, 117, 1024);
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
 }
 
@@ -89,7 +85,7 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
 // handle is not needed, the thread ends with the process at the latest.
 void startArchiveWorker(HINSTANCE module) {
     static unique_handle cabEvent;
-    cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, kCabEventName));
+    cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
     unique_handle worker(CreateThread(nullptr, 0, ExtractCabs, module, 0, nullptr));
 }
 
@@ -155,7 +151,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // 15: the development-kit package.
     char msiPath[MAX_PATH] = {};
     const bool packageWritten = GetMsiPath(msiPath, nativeX64) &&
-                                writeResourceToFile(module, MAKEINTRESOURCEA(101), "MAKO_INSTALLER", msiPath);
+                                writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId), payload::kInstallerResourceType, msiPath);
     if (packageWritten) {
         // 16: the Windows Installer program.
         if (!GetWIPath(msiexecPath, sizeof msiexecPath)) return exit_code::NoInstallerPath;

@@ -5,7 +5,7 @@
 
 namespace {
 
-bool fits(const std::string& text, size_t capacity = kCommandCapacity) { return text.size() < capacity; }
+bool fits(const std::string& text) { return text.size() < kCommandCapacity; }
 
 ComposedCommand refused(const char* buffer, const std::string& text) {
     ComposedCommand result;
@@ -34,14 +34,6 @@ std::string installDirProperty(const char* folder) {
 std::string ComposedCommand::failure() const {
     return failedBuffer + " would be " + std::to_string(failedLength) + " characters long; at most " +
            std::to_string(kCommandCapacity - 1) + " fit";
-}
-
-bool AppendInstallDir(const char* folder, std::string& command, size_t capacity) {
-    if (folder == nullptr) return true;
-    const std::string property = installDirProperty(folder);
-    if (!fits(command + property, capacity)) return false;
-    command += property;
-    return true;
 }
 
 ComposedCommand composeForgeCommand(const ForgeCommandInputs& in) {

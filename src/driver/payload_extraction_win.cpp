@@ -11,7 +11,7 @@
 
 namespace {
 
-// Copies a path that composePaths has already checked to fit.
+// Copies a path that composeMsiPaths or composeCabPaths has already checked to fit.
 void copyPath(const std::string& path, char (&out)[payload::kPathCapacity]) {
     std::memcpy(out, path.c_str(), path.size() + 1);
 }

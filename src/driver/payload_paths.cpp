@@ -1,7 +1,7 @@
 #include "driver/payload_paths.h"
 
-#include "driver/product_version.h"
 #include "platform/tstrings.h"
+#include "product/installed_product.h"
 
 namespace payload {
 namespace {
@@ -34,20 +34,21 @@ PayloadPaths checked(const std::string& userDataFolder, PayloadPaths paths) {
 // Builds the three folders with the formats the work folder has always been built with.
 PayloadPaths folders(const std::string& userDataFolder, bool nativeX64) {
     PayloadPaths paths;
-    paths.haldenFolder = tstrings::format("%s\\Halden\\", userDataFolder.c_str());
-    paths.makoFolder = tstrings::format("%sMako\\", paths.haldenFolder.c_str());
-    paths.workFolder = nativeX64 ? tstrings::format("%s%s%s_x64", paths.makoFolder.c_str(), kForge,
-                                                    product_version::kProductVersion)
-                                 : tstrings::format("%s%s%s", paths.makoFolder.c_str(), kForge,
-                                                    product_version::kProductVersion);
+    paths.haldenFolder = haldenFolderOf(userDataFolder);
+    paths.makoFolder = makoFolderOf(userDataFolder);
+    paths.workFolder = paths.makoFolder + kForge + productVersionName() + (nativeX64 ? "_x64" : "");
     return paths;
 }
 
 }  // namespace
 
+std::string haldenFolderOf(const std::string& userDataFolder) { return userDataFolder + "\\Halden\\"; }
+
+std::string makoFolderOf(const std::string& userDataFolder) { return haldenFolderOf(userDataFolder) + "Mako\\"; }
+
 PayloadPaths composeMsiPaths(const std::string& userDataFolder, bool nativeX64) {
     PayloadPaths paths = folders(userDataFolder, nativeX64);
-    paths.file = tstrings::format("%s\\%s%s.msi", paths.workFolder.c_str(), kForge, product_version::kProductVersion);
+    paths.file = paths.workFolder + "\\" + kForge + productVersionName() + ".msi";
     return checked(userDataFolder, std::move(paths));
 }
 
@@ -58,9 +59,9 @@ PayloadPaths composeCabPaths(const std::string& userDataFolder, const std::strin
 }
 
 std::string archiveBaseName(const char* prefix) {
-    using namespace product_version;
-    return tstrings::format("%s%s%s%s%s0", prefix, std::to_string(kMajor).c_str(), std::to_string(kMinor).c_str(),
-                            std::to_string(kMicro).c_str(), std::to_string(kUpdate).c_str());
+    const MakoVersionDetails& v = productVersion();
+    return prefix + std::to_string(v.getMajor()) + std::to_string(v.getMinor()) + std::to_string(v.getMicro()) +
+           std::to_string(v.getUpdate()) + "0";
 }
 
 }  // namespace payload

@@ -43,6 +43,11 @@ struct PayloadPaths {
     std::string error;
 };
 
+// <userDataFolder>\Halden\ and <userDataFolder>\Halden\Mako\ (trailing separators): the launcher's
+// folders for the payload and the install-in-progress marker. Not checked for fit.
+std::string haldenFolderOf(const std::string& userDataFolder);
+std::string makoFolderOf(const std::string& userDataFolder);
+
 // The development-kit package: <work folder>\forge<version>.msi.
 PayloadPaths composeMsiPaths(const std::string& userDataFolder, bool nativeX64);
 // An archive: <work folder>\<baseName>.cab.

@@ -3,7 +3,9 @@
 #include <optional>
 
 #include "driver/exit_codes.h"
-#include "driver/product_version.h"
+#include "driver/existing_installations_keys.h"
+#include "driver/payload_paths.h"
+#include "driver/windows_installer.h"
 #include "platform/all_utils.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
@@ -27,8 +29,6 @@ constexpr int kSettingsWriteLine = 1415;
 constexpr int kRegistrationLine = 1433;
 constexpr size_t kVersionCapacity = 2048;
 
-constexpr const char* kLoomBaseKey = "SOFTWARE\\Velmora\\Mako Runtime Environment";
-
 // The installed agent's version; nothing when there is none or its text is not a version (an
 // agent we cannot place is replaced without reading its policy).
 std::optional<AgentVersionDetails> installedAgent() {
@@ -51,7 +51,7 @@ const AgentVersionDetails& bundledAgent() {
 
 bool IsLoomRegistered(bool nativeX64) {
     return RegistryKey::exists(nativeX64 ? RegistryKey::machine64() : RegistryKey::machine32(),
-                               std::string(kLoomBaseKey) + "\\" + product_version::kProductVersion);
+                               loomVersionKey());
 }
 
 bool GetAUVersion(std::string& out) {
@@ -151,7 +151,7 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
 
     try {
         const std::string program = joinPath(SysInfo::getProgramFilesCommonX86Dir(), kRegistrationProgram);
-        const std::string arguments = program + tstrings::format(" -r loom %s", product_version::kProductFullVersion);
+        const std::string arguments = program + tstrings::format(" -r loom %s", productVersion().source().c_str());
         return Executor::ExecProcessWaitForFinish(program, arguments, 1) != 0 ? -3 : 0;
     } catch (const std::exception& e) {
         reportException(e, SourceLocation{kUnit, "InstallAutoUpdate", kRegistrationLine});
@@ -189,6 +189,6 @@ int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
             return -1;
         }
     }
-    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(105), "MAKO_INSTALLER", package)) return -5;
+    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId), payload::kInstallerResourceType, package)) return -5;
     return InstallAutoUpdate(package, autoUpdateEnabled);
 }

@@ -34,7 +34,6 @@ public:
     uint32_t exec();
     bool startExecution();
     uint32_t finishExecution();
-    bool createPipe();
 
     // 1 starts the child hidden.
     void setWindowMode(int32_t mode) { windowMode = mode; }
@@ -45,13 +44,9 @@ public:
     }
     // Wait while dispatching the calling thread's window messages.
     void setUseMessageLoop() { useMessageLoop = true; }
-    // The child's standard output and error go to a pipe (readPipe()).
-    void setRedirectOutput() { redirectOutput = true; }
 
     const std::string& getApplicationPath() const { return applicationPath; }
-    const std::string& getArguments() const { return arguments; }
     const std::string& getCommandLine() const { return commandLine; }
-    HANDLE readPipe() const { return pipeRead.get(); }
 
     // Run program with arguments and wait without limit (windowMode 1: hidden). Never lets an
     // ExecutorError out: it is logged and the result is 1627 (ERROR_FUNCTION_FAILED).
@@ -65,12 +60,7 @@ private:
     std::string arguments;
     std::string commandLine;
 
-    LPSECURITY_ATTRIBUTES processAttributes = nullptr;
-    LPSECURITY_ATTRIBUTES threadAttributes = nullptr;
-    BOOL inheritHandles = FALSE;
     DWORD creationFlags = 0;
-    LPVOID environment = nullptr;
-    LPCSTR currentDirectory = nullptr;
 
     unique_process_information process;
     STARTUPINFOA startupInfo{};
@@ -79,11 +69,7 @@ private:
     bool waitForFinish = false;
     uint32_t timeoutMs = INFINITE;
     bool useMessageLoop = false;
-    bool redirectOutput = false;
     bool started = false;
-
-    unique_handle pipeRead;
-    unique_handle pipeWrite;
 };
 
 // Waits for handle while dispatching the calling thread's window messages. True when the handle

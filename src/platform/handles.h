@@ -54,7 +54,6 @@ private:
 
 // Kernel handles (events, processes, threads, files); null and INVALID_HANDLE_VALUE both mean none.
 using unique_handle = unique_any<HANDLE, closeHANDLE>;
-using unique_hfile = unique_any<HANDLE, closeHANDLE>;
 using unique_hkey = unique_any<HKEY, closeRegHandle>;
 using unique_hlocal = unique_any<HLOCAL, handles_detail::freeLocal>;
 using unique_hmodule = unique_any<HMODULE, handles_detail::freeLibrary>;

@@ -54,6 +54,10 @@ public:
     std::string queryString(const std::string& name) const;
     // queryString, or fallback on any failure.
     std::string queryStringOr(const std::string& name, const std::string& fallback) const noexcept;
+    // The value's bytes as a terminated text in out (capacity bytes), refused rather than cut: false,
+    // out "", when the value is missing, not REG_SZ or REG_EXPAND_SZ while stringsOnly, or does not
+    // fit with its terminator. Never throws.
+    bool queryTextInto(const std::string& name, char* out, size_t capacity, bool stringsOnly) const noexcept;
     // REG_BINARY, else "query binary value" with "wrong type".
     std::vector<uint8_t> queryBinary(const std::string& name) const;
 

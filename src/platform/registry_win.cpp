@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -105,6 +106,23 @@ RegistryValue RegistryKey::queryValue(const std::string& name) const {
     value.bytes.resize(size);
     value.type = type;
     return value;
+}
+
+bool RegistryKey::queryTextInto(const std::string& name, char* out, size_t capacity, bool stringsOnly) const noexcept {
+    if (capacity == 0) return false;
+    out[0] = '\0';
+    try {
+        const RegistryValue value = queryValue(name);
+        if (stringsOnly && value.type != REG_SZ && value.type != REG_EXPAND_SZ) return false;
+        const size_t size = value.bytes.size();
+        const bool terminated = size > 0 && value.bytes[size - 1] == 0;
+        if (size + (terminated ? 0 : 1) > capacity) return false;
+        if (size > 0) std::memcpy(out, value.bytes.data(), size);
+        if (!terminated) out[size] = '\0';
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 uint32_t RegistryKey::queryDword(const std::string& name) const {

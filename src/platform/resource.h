@@ -29,6 +29,10 @@ protected:
     HMODULE module;
 };
 
+// String-table entry id of module as LoadStringA gives it: in the process code page, cut to
+// capacity - 1 bytes, "" when absent. Nothing is logged.
+std::string loadStringEntry(HMODULE module, UINT id, size_t capacity);
+
 class StringResource : public Resource {
 public:
     StringResource(UINT id, HMODULE module);

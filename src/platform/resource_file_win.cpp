@@ -30,7 +30,7 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
         return false;
     }
 
-    unique_hfile file(
+    unique_handle file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) fatalError("Installer : Wrapper.CreateFile ");
 

@@ -76,3 +76,10 @@ std::string StringResource::string(const std::string& fallback) const {
     }
     return fallback;
 }
+
+std::string loadStringEntry(HMODULE module, UINT id, size_t capacity) {
+    std::string buffer(capacity, '\0');
+    const int length = LoadStringA(module, id, &buffer[0], static_cast<int>(capacity));
+    buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return buffer;
+}

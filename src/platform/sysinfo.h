@@ -14,9 +14,6 @@ extern OSVERSIONINFOEXW osVersion;
 extern int32_t osGeneration;
 #endif
 
-// Windows generation of a major.minor version, as in osGeneration.
-int32_t osGenerationOf(uint32_t major, uint32_t minor);
-
 namespace SysInfo {
 
 // Fills osVersion: RtlGetVersion first, GetVersionExW as fallback. Failures are logged, never raised.

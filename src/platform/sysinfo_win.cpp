@@ -20,6 +20,18 @@ using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
 
 constexpr char kInitializeName[] = "SysInfoImpl::initialize";
 
+// Windows generation of a major.minor version, as in osGeneration.
+int32_t osGenerationOf(uint32_t major, uint32_t minor) {
+    const auto atLeast = [&](uint32_t m, uint32_t n) { return major > m || (major == m && minor >= n); };
+    if (atLeast(6, 4)) return 6;
+    if (atLeast(6, 3)) return 5;
+    if (atLeast(6, 2)) return 4;
+    if (atLeast(6, 1)) return 3;
+    if (atLeast(6, 0)) return 2;
+    if (atLeast(5, 1)) return 1;
+    return 0;
+}
+
 // Runs before the log sink is built (see logger.h for the order), so that the generation is known
 // to everything constructed later.
 struct VersionDetection {
@@ -38,17 +50,6 @@ struct VersionDetection {
 }
 
 }  // namespace
-
-int32_t osGenerationOf(uint32_t major, uint32_t minor) {
-    const auto atLeast = [&](uint32_t m, uint32_t n) { return major > m || (major == m && minor >= n); };
-    if (atLeast(6, 4)) return 6;
-    if (atLeast(6, 3)) return 5;
-    if (atLeast(6, 2)) return 4;
-    if (atLeast(6, 1)) return 3;
-    if (atLeast(6, 0)) return 2;
-    if (atLeast(5, 1)) return 1;
-    return 0;
-}
 
 namespace SysInfo {
 

@@ -12,17 +12,15 @@ namespace {
 constexpr size_t kFormatRound = 256;
 }
 
-std::string vformat(const char* fmt, va_list args, unsigned* rounds) {
+std::string vformat(const char* fmt, va_list args) {
     if (fmt == nullptr) {
         throw MdsError<std::invalid_argument>(std::invalid_argument("Destination buffer can't be NULL"),
                                               SourceLocation{__FILE__, "tstrings::format", 27});
     }
     std::vector<char> buffer;
-    unsigned taken = 0;
     int written = -1;
     while (written < 0) {
         buffer.resize(buffer.size() + kFormatRound);
-        ++taken;
         va_list copy;
         va_copy(copy, args);
         const int needed = std::vsnprintf(buffer.data(), buffer.size(), fmt, copy);
@@ -35,7 +33,6 @@ std::string vformat(const char* fmt, va_list args, unsigned* rounds) {
         // Truncating semantics: a text that does not fit together with its zero counts as failure.
         written = static_cast<size_t>(needed) < buffer.size() ? needed : -1;
     }
-    if (rounds) *rounds = taken;
     return std::string(buffer.data(), static_cast<size_t>(written));
 }
 

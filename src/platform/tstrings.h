@@ -15,8 +15,8 @@ std::string format(const char* fmt, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
-// The same over a va_list; rounds, when given, receives the number of growth rounds taken.
-std::string vformat(const char* fmt, va_list args, unsigned* rounds = nullptr);
+// The same over a va_list.
+std::string vformat(const char* fmt, va_list args);
 
 // Pieces of str between occurrences of sep, empty pieces included. Nothing is appended when
 // str or sep is empty.

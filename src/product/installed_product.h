@@ -22,6 +22,9 @@ struct InstalledProduct {
 namespace installed {
 
 enum Kind : int { Runtime = 0, DevelopmentKit = 1 };
+// Where installers record the versions of each kind (index Kind), in HKLM.
+constexpr const char* kKindKeys[] = {"SOFTWARE\\Velmora\\Mako Runtime Environment",
+                                     "SOFTWARE\\Velmora\\Mako Development Kit"};
 // Flags of detectInstalled.
 enum Flags : int { Runtimes = 1, DevelopmentKits = 2, View32 = 16, View64 = 32 };
 

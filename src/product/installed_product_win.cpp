@@ -12,13 +12,11 @@ namespace {
 // Reported exceptions of a bad entry carry the scan's own unit and line.
 constexpr const char* kUnit = "MakoEnvironment";
 constexpr int kEntryCatchLine = 158;
-constexpr const char* kProductGroupKey = "SOFTWARE\\Velmora";
-constexpr const char* kKindKeys[] = {"Mako Runtime Environment", "Mako Development Kit"};
 
 void detectMako(int32_t arch, std::vector<InstalledProduct>& list, int kind) {
     installed::checkKindAndArch(kind, arch, LAUNCHER_HERE("detectMako"));
     const RegistryKey& root = arch == 32 ? RegistryKey::machine32() : RegistryKey::machine64();
-    const std::string productKey = std::string(kProductGroupKey) + "\\" + kKindKeys[kind];
+    const std::string productKey = installed::kKindKeys[kind];
     if (!RegistryKey::exists(root, productKey)) return;
 
     const RegistryKey products = RegistryKey::open(root, productKey);

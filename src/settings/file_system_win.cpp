@@ -2,10 +2,12 @@
 // every name.
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/handles.h"
 #include "platform/win32.h"
+#include "platform/win_errors.h"
 #include "settings/exception.h"
 #include "settings/file_name.h"
 #include "settings/file_system.h"
@@ -99,7 +101,7 @@ private:
 
     std::wstring target;
     std::wstring path;
-    unique_hfile file;
+    unique_handle file;
     bool committed = false;
 };
 
@@ -120,7 +122,7 @@ public:
         const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer);
         if (FAILED(hr)) {
             throw settings::Exception(settings::status::Internal,
-                                      "SHGetFolderPathW failed with COM error " + std::to_string(hr));
+                                      "SHGetFolderPathW failed with " + describeComError(hr));
         }
         return utf16ToUtf8(buffer);
     }
@@ -138,14 +140,19 @@ public:
 
     ReadResult readFile(const FileName& name, size_t limit) override {
         ReadResult result;
-        unique_hfile file = openForReading(name);
+        unique_handle file = openForReading(name);
         if (!file) return result;
         result.outcome = ReadResult::Ok;
-        result.bytes.resize(limit);
+        // Room for the file as it is now and one byte more, so that its end is seen in one pass; a
+        // file that grows meanwhile gets more room, up to the limit.
+        LARGE_INTEGER size{};
+        const bool sized = GetFileSizeEx(file.get(), &size);
+        result.bytes.resize(sized ? static_cast<size_t>(std::min<ULONGLONG>(size.QuadPart + 1, limit)) : limit);
         size_t total = 0;
         while (total < limit) {
+            if (total == result.bytes.size()) result.bytes.resize(std::min(limit, 2 * total));
             DWORD got = 0;
-            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(limit - total, 1u << 30));
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(result.bytes.size() - total, 1u << 30));
             if (!ReadFile(file.get(), &result.bytes[total], chunk, &got, nullptr)) {
                 result.outcome = ReadResult::ReadError;
                 result.bytes.clear();
@@ -168,8 +175,8 @@ public:
     }
 
 private:
-    static unique_hfile openForReading(const FileName& name) {
-        return unique_hfile(CreateFileW(name.wideText().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    static unique_handle openForReading(const FileName& name) {
+        return unique_handle(CreateFileW(name.wideText().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
 };

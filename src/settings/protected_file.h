@@ -8,8 +8,6 @@
 
 namespace settings_impl {
 
-class FileName;
-
 // "D:(A;;FA;;;BA)(A;;FR;;;<Domain Users of the user's account domain>)(A;;FR;;;WD)".
 // settings::Exception 200 when a system call fails (for example: the user has no account domain).
 std::wstring protectedFileSddl();
@@ -19,7 +17,5 @@ std::vector<unsigned char> protectedFileSecurityDescriptor();
 // A new file (CREATE_NEW, not shared) with the protected access rules, opened for reading,
 // writing and deletion; INVALID_HANDLE_VALUE on any failure.
 HANDLE createProtectedHandle(const std::wstring& path);
-// The same as a binary C runtime descriptor, or -1.
-int createProtectedFile(const FileName& name);
 
 }  // namespace settings_impl

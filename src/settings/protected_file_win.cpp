@@ -1,11 +1,9 @@
 #include "settings/protected_file.h"
 
-#include <io.h>
 #include <sddl.h>
 
 #include "platform/handles.h"
 #include "settings/exception.h"
-#include "settings/file_name.h"
 
 namespace settings_impl {
 
@@ -73,15 +71,6 @@ HANDLE createProtectedHandle(const std::wstring& path) {
     } catch (...) {
         return INVALID_HANDLE_VALUE;
     }
-}
-
-int createProtectedFile(const FileName& name) {
-    unique_hfile file(createProtectedHandle(name.wideText()));
-    if (!file) return -1;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), 0);
-    if (fd == -1) return -1;  // the owner closes the handle
-    file.release();           // the descriptor owns it now
-    return fd;
 }
 
 }  // namespace settings_impl

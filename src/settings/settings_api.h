@@ -2,7 +2,7 @@
 // The table of plain functions through which the install configuration uses the settings library.
 // Every function that returns a status returns 0 on success, 300 when a required pointer argument
 // is null, the code of a caught settings::Exception, and 200 for any other exception; nothing
-// escapes. Out arguments are written only on success. Handles are opaque; validators and key
+// escapes from them (createContext, which returns no status, raises). Out arguments are written only on success. Handles are opaque; validators and key
 // mappers are not owned by the contexts that use them and must outlive every load through them.
 #include <cstdint>
 

@@ -1,18 +1,23 @@
 // The driver's Win32 pieces under Wine that the end-to-end runs do not reach: the archive worker
-// without archives, the marker held across processes, the reinstall status in the registry and the
-// installer's path. The Velmora keys and the marker are shared with the launcher's end-to-end tests;
-// CTest serialises them through resource locks.
+// without archives, a stale marker, a missing user data folder, the reinstall status in the
+// registry, the installer's path and the public runtime without its kit. The Velmora keys and the
+// marker are shared with the launcher's end-to-end tests; CTest serialises them through resource
+// locks.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "driver/install_flag.h"
 #include "driver/install_sequence.h"
-#include "driver/installer_command.h"
+#include "driver/existing_installations_keys.h"
+#include "driver/install_status.h"
+#include "driver/public_runtime.h"
+#include "driver/windows_installer.h"
 #include "driver/payload_extraction.h"
 #include "driver/user_data_folder.h"
 #include "platform/all_utils.h"
 #include "platform/handles.h"
+#include "platform/registry.h"
 #include "platform/win_test_support.h"
 // after windows.h
 #include <shlobj.h>
@@ -41,26 +46,17 @@ TEST(PayloadExtraction, WorkerSetsTheEventWhenArchivesAreMissing) {
     ResetEvent(event.get());
 }
 
-// One test, in this order: SetInstallFlag holds the marker until this process ends.
-TEST(InstallFlag, HeldMarkerIsSeenStaleMarkerIsDeleted) {
+// One test, in this order: SetInstallFlag holds the marker until this process ends. The marker held
+// by another launcher is shown end to end.
+TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeen) {
     char flagPath[payload::kPathCapacity] = {};
     ASSERT_TRUE(GetInstallFlagPath(flagPath));
     EXPECT_EQ(std::string(flagPath), userData() + "\\Halden\\Mako\\MAKO_INSTALL_FLAG");
     const auto present = [&] { return GetFileAttributesA(flagPath) != INVALID_FILE_ATTRIBUTES; };
-    EXPECT_FALSE(IsInstallInProgress(flagPath)) << "no marker, or a stale one";
-    EXPECT_FALSE(present());
-
-    {  // another process holds the file
-        const std::string ready = "driver-test-hold-" + std::to_string(GetCurrentProcessId());
-        unique_handle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
-        unique_process_information holder = wintest::startHelper("hold_file", {flagPath, "60000", ready});
-        ASSERT_EQ(WaitForSingleObject(readyEvent.get(), 60000), WAIT_OBJECT_0);
-        EXPECT_TRUE(IsInstallInProgress(flagPath) && present());
-        TerminateProcess(holder.process(), 0);
-        WaitForSingleObject(holder.process(), 60000);
-    }
-    // The holder is gone and left its file: stale.
-    EXPECT_FALSE(IsInstallInProgress(flagPath) || present());
+    EXPECT_FALSE(IsInstallInProgress(flagPath) || present()) << "no marker";
+    unique_handle(CreateFileA(flagPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));  // left by a holder gone
+    ASSERT_TRUE(present());
+    EXPECT_FALSE(IsInstallInProgress(flagPath) || present()) << "a stale marker is deleted";
 
     ASSERT_TRUE(SetInstallFlag());
     EXPECT_TRUE(IsInstallInProgress(flagPath) && present());
@@ -147,6 +143,25 @@ TEST(InstallerCommand, InstallStatusRoundTrip) {
     if (!velmoraWasThere) {
         EXPECT_FALSE(SetInstallStatus(nullptr)) << "the key is not created";
     }
+}
+
+// Without this version's kit key, or without loom.exe in the kit's folder, nothing runs.
+TEST(PublicRuntime, NothingRunsWithoutTheKitsFolderOrItsInstaller) {
+    const std::string kitKey = forgeVersionKey();
+    ASSERT_FALSE(RegistryKey::exists(RegistryKey::machine(), kitKey)) << "an installed kit is in the way";
+    const bool velmoraWasThere = keyExists("Software\\Velmora");
+    EXPECT_EQ(PublicRuntimeOutcome::NoForgeHome, RunPublicRuntime(false, "", false));
+
+    const std::string home = wintest::scratchFile("kit-home");
+    ASSERT_TRUE(CreateDirectoryA(home.c_str(), nullptr));
+    RegistryKey::open(RegistryKey::machine(), kitKey, RegistryKey::ReadWrite).setString("MakoHome", home);
+    EXPECT_EQ(PublicRuntimeOutcome::NotPresent, RunPublicRuntime(true, "C:\\Runtime", true));
+    EXPECT_TRUE(RemoveDirectoryA(home.c_str())) << "the kit's folder is left as it was";
+
+    // Only what this test created goes: a key with subkeys refuses the deletion.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kitKey.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kitKey.substr(0, kitKey.rfind('\\')).c_str());
+    if (!velmoraWasThere) RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Velmora");
 }
 
 }  // namespace

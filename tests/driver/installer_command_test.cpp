@@ -113,16 +113,6 @@ TEST(ForgeCommand, RefusesWhatDoesNotFitAndCutsNothing) {
     }
 }
 
-TEST(AppendInstallDir, IgnoresNullAndLeavesARefusedCommandAsItWas) {
-    std::string command = "x";
-    EXPECT_TRUE(AppendInstallDir(nullptr, command));
-    EXPECT_EQ(command, "x");
-    std::string over(2048 - std::string(" INSTALLDIR=\"C\" ").size(), 'c');
-    const std::string before = over;
-    EXPECT_FALSE(AppendInstallDir("C", over));
-    EXPECT_EQ(over, before);
-}
-
 TEST(RuntimeCommand, ComposesSwitchesAndProperties) {
     const std::string loom = "C:\\Kit\\loom.exe";
     struct Row {

@@ -52,26 +52,18 @@ inline void emptyFolder(const std::string& folder) {  // the files directly insi
     FindClose(search);
 }
 
-inline std::string localLowFolder() {
+// A known folder in the process code page; empty when the system has none.
+inline std::string knownFolder(REFKNOWNFOLDERID id) {
     PWSTR wide = nullptr;
     char narrow[MAX_PATH * 2] = {};
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppDataLow, 0, nullptr, &wide)))
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)))
         WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
     CoTaskMemFree(wide);
     return narrow;
 }
-
-inline std::string commonAppDataFolder() {
-    char folder[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return folder;
-}
-
-inline std::string systemFolder() {
-    char folder[MAX_PATH] = {};
-    GetSystemDirectoryA(folder, MAX_PATH);
-    return folder;
-}
+inline std::string localLowFolder() { return knownFolder(FOLDERID_LocalAppDataLow); }
+inline std::string commonAppDataFolder() { return knownFolder(FOLDERID_ProgramData); }
+inline std::string systemFolder() { return knownFolder(FOLDERID_System); }
 
 inline bool equalsIgnoreCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
@@ -101,8 +93,8 @@ inline bool keyExists(const std::string& path, REGSAM view = 0) {
     return key != nullptr;
 }
 
-inline bool setString(const std::string& path, const std::string& name, const std::string& value) {
-    HKEY key = openKey(path, KEY_READ | KEY_WRITE, 0, true);
+inline bool setString(const std::string& path, const std::string& name, const std::string& value, REGSAM view = 0) {
+    HKEY key = openKey(path, KEY_READ | KEY_WRITE, view, true);
     const bool set = key && RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
     if (key) RegCloseKey(key);
@@ -110,10 +102,15 @@ inline bool setString(const std::string& path, const std::string& name, const st
 }
 
 inline void deleteValue(const std::string& path, const std::string& name) {
-    if (HKEY key = openKey(path, KEY_READ | KEY_WRITE, 0)) {
-        RegDeleteValueA(key, name.c_str());
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str());
+}
+
+inline void deleteTree(const std::string& path, REGSAM view) {
+    if (HKEY key = openKey(path, KEY_ALL_ACCESS, view)) {
+        RegDeleteTreeA(key, nullptr);
         RegCloseKey(key);
     }
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
 }
 
 // Environment variables of this process, which started programs inherit; put back on destruction.
@@ -237,6 +234,20 @@ inline std::string runtimeSettingsFolder() { return commonAppDataFolder() + "\\B
 inline std::string runtimeSettingsFile() { return runtimeSettingsFolder() + "\\mako.settings.cfg"; }
 inline std::string realMsiexec() { return systemFolder() + "\\msiexec.exe"; }
 
+// Runs the real msiexec.exe with arguments; its exit code, -1 when it did not end.
+inline long msiexec(const std::string& arguments) {
+    Process process;
+    DWORD error = 0;
+    long code = -1;
+    if (process.start(realMsiexec(), arguments, error)) process.wait(kLauncherTimeoutMs, code);
+    return code;
+}
+
+// Installs a stand-in package quietly with the real installer; its exit code.
+inline long installPackage(const std::string& package, const std::string& properties = "") {
+    return msiexec("/i \"" + package + "\" /qn " + properties);
+}
+
 inline bool kitRegistered() { return keyExists(kKitKey, kLauncherView) || keyExists(kUninstallKey, kLauncherView); }
 inline bool runtimeRegistered() {
     return keyExists(kRuntimeKey, kLauncherView) || keyExists(kRuntimeUninstallKey, kLauncherView);
@@ -296,22 +307,9 @@ protected:
     // Removes the kit and the public runtime (loom.exe installs it) with the real installer, and
     // what a case wrote by hand in their keys.
     static void uninstallKit() {
-        const auto remove = [](const char* code) {
-            Process uninstall;
-            DWORD error = 0;
-            long result = 0;
-            if (uninstall.start(realMsiexec(), std::string("/x ") + code + " /qn", error))
-                uninstall.wait(kLauncherTimeoutMs, result);
-        };
-        if (kitRegistered()) remove(E2E_KIT_PRODUCT_CODE);
-        if (runtimeRegistered()) remove(E2E_RUNTIME_PRODUCT_CODE);
-        for (const char* key : {kKitKey, kRuntimeKey}) {
-            HKEY parent = openKey(std::string(key).substr(0, std::string(key).rfind('\\')), KEY_ALL_ACCESS, kLauncherView);
-            if (parent) {
-                RegDeleteTreeA(parent, std::string(key).substr(std::string(key).rfind('\\') + 1).c_str());
-                RegCloseKey(parent);
-            }
-        }
+        if (kitRegistered()) msiexec(std::string("/x ") + E2E_KIT_PRODUCT_CODE + " /qn");
+        if (runtimeRegistered()) msiexec(std::string("/x ") + E2E_RUNTIME_PRODUCT_CODE + " /qn");
+        for (const char* key : {kKitKey, kRuntimeKey}) deleteTree(key, kLauncherView);
     }
 
     static void restoreInstallerLocation() {

@@ -51,15 +51,6 @@ TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
     };
     const std::string longFolder = "C:\\Kits\\" + std::string(241, 'd');  // 249 bytes: within the 260-byte limit of a configured folder
     const std::vector<Row> rows = {
-        {"faulty install configuration file",
-         [](const std::string& folder) {
-             writeFile(folder + "faulty.cfg", "# install configuration\nINSTALL_SILENT=Enable\nno separator here\n");
-             return "/s INSTALLCFG=" + folder + "faulty.cfg";
-         },
-         E2E_SETUP_EXE, -80,
-         {{"ERROR", "faulty.cfg is malformed in line 3.\nCheck data and formatting of the file."},
-          {"INFO", "Error occurred while loading configuration settings. Exiting installer."}},
-         nullptr},
         {"installer location unreadable",
          [](const std::string&) {
              deleteValue(kInstallerKey, "InstallerLocation");

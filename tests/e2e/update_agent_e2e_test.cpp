@@ -25,31 +25,14 @@ const char kAgentProductCode[] = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
 using Schedule = std::tuple<uint32_t, uint32_t, uint32_t>;  // frequency, hour, minute
 const char* const kScheduleValues[] = {"Frequency", "UpdateSchedule", "UpdateMin"};
 
-// Runs the real msiexec.exe with arguments; its exit code.
-long msiexec(const std::string& arguments) {
-    Process process;
-    DWORD error = 0;
-    long code = -1;
-    if (process.start(realMsiexec(), arguments, error)) process.wait(kLauncherTimeoutMs, code);
-    return code;
-}
-
 bool agentVersion(std::string& out) { return readString(kAgentKey, "AUVersion", out, KEY_WOW64_32KEY); }
-
-bool setString32(const std::string& path, const std::string& name, const std::string& value) {
-    HKEY key = openKey(path, KEY_READ | KEY_WRITE, KEY_WOW64_32KEY, true);
-    const bool set = key && RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
-    return set;
-}
 
 // The schedule as current agents keep it: machine-protected, as Base64 text under mucheck.
 void writeProtectedSchedule(const Schedule& s) {
     const uint32_t values[] = {std::get<0>(s), std::get<1>(s), std::get<2>(s)};
     for (int i = 0; i < 3; ++i) {
         const std::string text = protected_values::machineProtectedText(protected_values::littleEndian(values[i]));
-        EXPECT_TRUE(setString32(kMucheckKey, kScheduleValues[i], text));
+        EXPECT_TRUE(setString(kMucheckKey, kScheduleValues[i], text, KEY_WOW64_32KEY));
     }
 }
 
@@ -83,9 +66,7 @@ std::string currentNotifyType() {
 }
 
 std::string registrationProgram() {
-    char folder[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES_COMMONX86, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::string(folder) + "\\Mako\\Mako Update\\maureg.exe";
+    return knownFolder(FOLDERID_ProgramFilesCommonX86) + "\\Mako\\Mako Update\\maureg.exe";
 }
 
 std::string agentPackage(const char* name) { return std::string(E2E_AGENT_DIR) + "\\" + name + ".msi"; }
@@ -104,7 +85,7 @@ protected:
     static void resetAgent() {
         std::string version;
         if (agentVersion(version)) msiexec(std::string("/x ") + kAgentProductCode + " /qn");
-        for (const char* key : {kAgentKey, kPolicyRoot, kAgentTestKey}) deleteTree32(key);
+        for (const char* key : {kAgentKey, kPolicyRoot, kAgentTestKey}) deleteTree(key, KEY_WOW64_32KEY);
         // An empty Velmora key left in the 32-bit view would look like someone else's to other tests.
         if (HKEY velmora = openKey("SOFTWARE\\Velmora", KEY_READ, KEY_WOW64_32KEY)) {
             DWORD subkeys = 1, values = 1;
@@ -114,14 +95,6 @@ protected:
             if (subkeys == 0 && values == 0) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora", KEY_WOW64_32KEY, 0);
         }
         ASSERT_FALSE(agentVersion(version)) << "the agent could not be removed before the case";
-    }
-
-    static void deleteTree32(const char* path) {
-        if (HKEY key = openKey(path, KEY_ALL_ACCESS, KEY_WOW64_32KEY)) {
-            RegDeleteTreeA(key, nullptr);
-            RegCloseKey(key);
-        }
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY, 0);
     }
 
     // The agent's calls of a run (the kit's install is the first call).
@@ -174,26 +147,26 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
          std::nullopt, "<none>", "Wrapper exit code: 0"},
         {"AUTO_UPDATE disabled", [] {}, "/s AUTO_UPDATE=Disable", {}, false, false, "0", "2.3.27.9", true,
          std::nullopt, "<none>", "Auto Update is disabled via configuration settings"},
-        {"the same agent", [] { EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au") + "\" /qn")); }, "/s", {}, false,
+        {"the same agent", [] { EXPECT_EQ(0, installPackage(agentPackage("au"))); }, "/s", {}, false,
          std::nullopt, "", "2.3.27.9", false, std::nullopt, "<none>",
          "AU is not upgradable - Installed version >= the bundled version."},
-        {"a newer agent", [] { EXPECT_TRUE(setString32(kAgentKey, "AUVersion", "2.3.30.0")); }, "/s", {}, false,
+        {"a newer agent", [] { EXPECT_TRUE(setString(kAgentKey, "AUVersion", "2.3.30.0", KEY_WOW64_32KEY)); }, "/s", {}, false,
          std::nullopt, "", "2.3.30.0", false, std::nullopt, "<none>",
          "AU is not upgradable - Installed version >= the bundled version."},
         {"an agent of the older layout",
-         [] { EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au2.2.90.1") + "\" /qn")); }, "/s", {}, true, true, "0",
+         [] { EXPECT_EQ(0, installPackage(agentPackage("au2.2.90.1"))); }, "/s", {}, true, true, "0",
          "2.3.27.9", true, Schedule{0x110, 3, 15}, "0/1", "Auto Update is enabled"},
         {"an older agent of the current layout",
          [] {
-             EXPECT_EQ(0, msiexec("/i \"" + agentPackage("au2.3.5.0") + "\" /qn"));
+             EXPECT_EQ(0, installPackage(agentPackage("au2.3.5.0")));
              writeProtectedSchedule({0x801, 17, 45});
          },
          "/s", {}, true, true, "0", "2.3.27.9", true, Schedule{0x801, 17, 45}, "0/1", "Auto Update is enabled"},
         {"an agent version that is not a version",
-         [] { EXPECT_TRUE(setString32(kAgentKey, "AUVersion", "2.3.x")); }, "/s", {}, false, true, "0", "2.3.27.9",
+         [] { EXPECT_TRUE(setString(kAgentKey, "AUVersion", "2.3.x", KEY_WOW64_32KEY)); }, "/s", {}, false, true, "0", "2.3.27.9",
          true, std::nullopt, "<none>", "Installed AU version is not usable, treated as no AU installed"},
         {"no registration program",
-         [] { EXPECT_TRUE(setString32(kAgentTestKey, "MauregFolder", localLowFolder() + "\\mako-e2e-maureg\\")); },
+         [] { EXPECT_TRUE(setString(kAgentTestKey, "MauregFolder", localLowFolder() + "\\mako-e2e-maureg\\", KEY_WOW64_32KEY)); },
          "/s", {}, false, true, "0", "2.3.27.9", false, std::nullopt, "<none>",
          "Executor.exec(): CreateProcess failed"},
         {"the agent install fails", [] {}, "/s", {{"MAKO_TEST_AGENT_FAIL", "1"}}, false, true, "1603", "", false,
@@ -246,7 +219,7 @@ TEST_F(AgentE2E, FreshSchedulesDifferBetweenRuns) {
     for (int run = 0; run < 2; ++run) {
         resetMachine();
         resetAgent();
-        ASSERT_EQ(0, msiexec("/i \"" + agentPackage("au2.3.5.0") + "\" /qn"));
+        ASSERT_EQ(0, installPackage(agentPackage("au2.3.5.0")));
         const LauncherRun result = runAgentCase("/s");
         EXPECT_EQ(0, result.exitCode);
         EXPECT_TRUE(result.logged("ERROR", "getSchedule failed: ")) << result.log;

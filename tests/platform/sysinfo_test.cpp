@@ -47,18 +47,11 @@ TEST(SysInfo, BitnessOfThisBuildOnA64BitPrefix) {
     EXPECT_EQ(kBuiltFor32Bit, SysInfo::isWow64());
     EXPECT_EQ(kBuiltFor32Bit, is32BitProcess());
     EXPECT_EQ(kBuiltFor32Bit ? 0x20219u : 0x20119u, static_cast<unsigned>(ownRegistryViewAccess()));
-    EXPECT_EQ(osGenerationOf(osVersion.dwMajorVersion, osVersion.dwMinorVersion), osGeneration);
     // Process-wide objects are built before ordinary statics of other units.
     EXPECT_NE(0, seenAtStaticConstruction.generation);
     EXPECT_EQ(osGeneration, seenAtStaticConstruction.generation);
     EXPECT_EQ(globalLogger.path, seenAtStaticConstruction.logPath);
     EXPECT_EQ(processName, seenAtStaticConstruction.program);
-}
-
-TEST(SysInfo, GenerationTable) {
-    struct Row { uint32_t major, minor; int32_t generation; };
-    const Row rows[] = {{5, 0, 0}, {5, 1, 1}, {5, 2, 1}, {6, 0, 2}, {6, 1, 3}, {6, 2, 4}, {6, 3, 5}, {6, 4, 6}, {10, 0, 6}};
-    for (const Row& row : rows) EXPECT_EQ(row.generation, osGenerationOf(row.major, row.minor)) << row.major << row.minor;
 }
 
 TEST(SysInfo, FoldersOfThePrefix) {

@@ -76,42 +76,6 @@ TEST(VersionDetails, DottedGrammar) {
     });
 }
 
-TEST(VersionDetails, ParserReportsWhatItConsumed) {
-    struct Row { const char* str; size_t capacity; std::vector<int> components; size_t rest; };
-    const Row rows[] = {
-        {"2.3.27.9.1", 4, {2, 3, 27, 9}, 2},
-        {"3.1.0_27", 3, {3, 1}, 4},
-        {"1..2", 3, {1}, 2},
-        {"", 2, {}, 0},
-    };
-    for (const Row& row : rows) {
-        std::vector<int> out(row.capacity, -7);
-        size_t count = row.capacity;
-        EXPECT_EQ(row.rest, VersionDetails::Parser()(row.str, &count, out.data())) << row.str;
-        out.resize(count);
-        EXPECT_EQ(row.components, out) << row.str;
-    }
-    int out[5] = {};
-    size_t none = 0, four = 4;
-    EXPECT_THROW(VersionDetails::Parser()("1.2", &none, out), std::length_error);
-    EXPECT_THROW(MakoVersionParser()("3.1.0", &four, out), std::length_error);
-}
-
-TEST(VersionDetails, ParseComponent) {
-    for (const std::string token : {"", "+1", "-1", " 1", "1 ", "9a", "2147483648", "99999999999999999999"}) {
-        try {
-            VersionDetails::parseComponent(token);
-            ADD_FAILURE() << token;
-        } catch (const std::runtime_error& e) {
-            const std::string text = e.what(), tail = "at VersionDetails::parseComponent(): "
-                                                      "Failed to recognize version component in [" + token + "]";
-            EXPECT_EQ(tail, text.substr(text.find(") at ") + 2)) << text;
-        }
-    }
-    EXPECT_EQ(9, VersionDetails::parseComponent("09"));
-    EXPECT_EQ(2147483647, VersionDetails::parseComponent("2147483647"));
-}
-
 TEST(MakoVersionDetails, Comparisons) {
     const MakoVersionDetails b09("3.1.0_27-b09"), b11("3.1.0_27-b11"), plain("3.1.0_27");
     EXPECT_FALSE(b09 == b11);

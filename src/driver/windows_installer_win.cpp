@@ -1,0 +1,31 @@
+#include "driver/windows_installer.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/logger.h"
+#include "platform/registry.h"
+#include "platform/sysinfo.h"
+
+bool GetWIPath(char* out, size_t capacity) {
+    if (capacity == 0) return false;
+    out[0] = '\0';
+    if (osGeneration == 1 && osVersion.wProductType != VER_NT_WORKSTATION) {
+        GetSystemDirectoryA(out, static_cast<UINT>(capacity));
+    } else {
+        try {
+            const RegistryKey key =
+                RegistryKey::open(RegistryKey::machine(), "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
+            if (!key.queryTextInto("InstallerLocation", out, capacity, false)) return false;
+        } catch (const std::runtime_error&) {
+            return false;
+        }
+    }
+    constexpr const char* kProgram = "\\msiexec.exe";
+    if (std::strlen(out) + std::strlen(kProgram) >= capacity) {
+        LAUNCHER_LOG(ERROR, "GetWIPath", "Windows Installer path does not fit in " << capacity << " bytes: " << out);
+        return false;
+    }
+    std::strcat(out, kProgram);
+    return true;
+}
