@@ -54,4 +54,14 @@ inline std::wstring folderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
 }
 
+// Waits for a started program, closes its handles and gives its exit code (1 when it cannot be read).
+inline DWORD waitForExit(PROCESS_INFORMATION& process) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
 }  // namespace stand_in

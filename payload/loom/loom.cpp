@@ -32,12 +32,7 @@ DWORD install(const std::wstring& package, const std::wstring& home) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(msiexec.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return GetLastError();
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return stand_in::waitForExit(process);
 }
 
 }  // namespace

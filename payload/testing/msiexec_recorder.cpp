@@ -167,12 +167,7 @@ DWORD forward(const wchar_t* commandLine, std::string& note) {
         note = "forward failed with system error " + std::to_string(error) + "\n";
         return error;
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return stand_in::waitForExit(process);
 }
 
 void pauseUntilReleased() {
