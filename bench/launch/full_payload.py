@@ -2,7 +2,7 @@
 """Writes the files of the four archives at the shipped sizes and packs them with gcab into real
 cabinets of exactly the shipped sizes, for the installation benchmark.
 
-full_payload.py <gcab> <stage folder> <output folder> <loom.exe>
+full_payload.py <gcab> <stage folder> <output folder> <loom.exe> <runtime package>
 
 The stage folder gets one folder per cabinet, each file named by its cabinet entry name; st310270
 holds the files the stand-in package installs (its File Ids), so a package built from
@@ -18,7 +18,7 @@ import sys
 # Cabinet, shipped size, entries (name, share of the content; None: a fixed small file).
 CABINETS = [
     ("ss310270.cab", 19906511, [("ss_data.dat", 1.0)]),
-    ("st310270.cab", 124485486, [("st_tools.dat", 0.3), ("loom.exe", None), ("st_src.dat", 0.5),
+    ("st310270.cab", 124485486, [("st_tools.dat", 0.3), ("loom.exe", None), ("loom3.1.0_27.msi", None), ("st_src.dat", 0.5),
                                  ("st_forge.dat", 0.2), ("st_readme.txt", None)]),
     ("sj310270.cab", 37303520, [("sj_data.dat", 1.0)]),
     ("sz310270.cab", 1446, [("sz_data.txt", 1.0)]),
@@ -40,14 +40,15 @@ def pack(gcab, cabinet, files):
 
 
 def main(argv):
-    if len(argv) != 5:
+    if len(argv) != 6:
         sys.exit(__doc__)
-    gcab, stage, out, loom = argv[1:]
+    gcab, stage, out, loom, runtime = argv[1:]
+    given = {"loom.exe": loom, "loom3.1.0_27.msi": runtime}
     os.makedirs(out, exist_ok=True)
     for number, (cabinet, target, entries) in enumerate(CABINETS):
         folder = os.path.join(stage, cabinet[:-4])
         os.makedirs(folder, exist_ok=True)
-        paths = [loom if name == "loom.exe" else os.path.join(folder, name) for name, _ in entries]
+        paths = [given.get(name, os.path.join(folder, name)) for name, _ in entries]
         if any(name == "st_readme.txt" for name, _ in entries):
             with open(os.path.join(folder, "st_readme.txt"), "wb") as readme:
                 readme.write(README)
