@@ -9,6 +9,7 @@
 
 #include "driver/existing_installations_keys.h"
 #include "driver/windows_installer.h"
+#include "driver/wrapper_utils_log.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
@@ -21,9 +22,6 @@
 
 namespace {
 
-// These lines carry the unit and line numbers support staff know them by, whatever the source's
-// own layout.
-constexpr const char* kUnit = "WrapperUtils";
 constexpr int kLoomNotFoundLine = 1096;
 constexpr int kLoomGuidNotFoundLine = 1110;
 constexpr int kLoomRemovalFailedLine = 1114;
@@ -40,12 +38,6 @@ constexpr int kLoomUninstallFailedLine = 1258;
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr size_t kTextCapacity = 2048;
 
-// The text is only composed when the level is logged.
-#define LOG_AT(level, line, function, text)                                                  \
-    do {                                                                                     \
-        if (logEnabled(level)) globalLogger.log((level), kUnit, (line), (function), (text)); \
-    } while (0)
-
 REGSAM viewAccess(bool use64) { return KEY_READ | (use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY); }
 
 std::string loadString(UINT id) { return loadStringEntry(GetModuleHandleA(nullptr), id, kTextCapacity); }
@@ -59,7 +51,7 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
     ReopenableKey key(HKEY_LOCAL_MACHINE);
 
     if (key.reopen(forgeKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
-        LOG_AT(INFO, kNoSameForgeLine, kFunction, "No same version Forge exists");
+        WRAPPER_UTILS_LOG(INFO, kNoSameForgeLine, kFunction, "No same version Forge exists");
     } else if (!IsSameOrOlderBuildInstalled(true, nativeX64)) {
         if (!silent) {
             MessageBoxA(nullptr, loadString(IDS_NEWER_BUILD_INSTALLED).c_str(),
@@ -67,18 +59,18 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
         }
         return 0;
     } else if (!UninstallExistingForge(silent, nativeX64)) {
-        LOG_AT(ERROR, kForgeUninstallFailedLine, kFunction, tstrings::format("UninstallExistingForge (%s) failed", forgeKey.c_str()));
+        WRAPPER_UTILS_LOG(ERROR, kForgeUninstallFailedLine, kFunction, tstrings::format("UninstallExistingForge (%s) failed", forgeKey.c_str()));
         return 0;
     }
 
     if (key.reopen(loomKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
-        LOG_AT(INFO, kNoSameLoomLine, kFunction, "No same version Loom exists");
+        WRAPPER_UTILS_LOG(INFO, kNoSameLoomLine, kFunction, "No same version Loom exists");
         return 1;
     }
     // A newer or static runtime stays, without a message.
     if (!IsSameOrOlderBuildInstalled(false, nativeX64) || IsVersionStatic(nativeX64)) return 1;
     if (UninstallLoomIfSameOrOlderBuild(silent, nativeX64 ? 64 : 32) == 0) return 1;
-    LOG_AT(ERROR, kLoomUninstallFailedLine, kFunction, tstrings::format("UninstallLoomIfSameOrOlderBuild( %s) failed", loomKey.c_str()));
+    WRAPPER_UTILS_LOG(ERROR, kLoomUninstallFailedLine, kFunction, tstrings::format("UninstallLoomIfSameOrOlderBuild( %s) failed", loomKey.c_str()));
     return 0;
 }
 
@@ -89,14 +81,14 @@ bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
     // The registry functions return their error instead of setting the thread's: log that one.
     const LONG opened = key.reopen(keyName, viewAccess(nativeX64));
     if (opened != ERROR_SUCCESS) {
-        LOG_AT(ERROR, kOpenKeyFailedLine, kFunction, tstrings::format("Error Opening registry key %s: %d", keyName.c_str(),
+        WRAPPER_UTILS_LOG(ERROR, kOpenKeyFailedLine, kFunction, tstrings::format("Error Opening registry key %s: %d", keyName.c_str(),
                                                         static_cast<int>(opened)));
         return false;
     }
     RegistryValue value;
     const LONG read = key.queryBuildNumber(value);
     if (read != ERROR_SUCCESS) {
-        LOG_AT(ERROR, kBuildNumberUnreadLine, kFunction,
+        WRAPPER_UTILS_LOG(ERROR, kBuildNumberUnreadLine, kFunction,
                tstrings::format("MakoKey.QueryValue(BuildNumber, Value); failed: %d", static_cast<int>(read)));
         return false;
     }
@@ -106,11 +98,11 @@ bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
     const int existing = std::atoi(text);
     const int current = thisProduct.version.getBuild();
     if (existing <= current) {
-        LOG_AT(INFO, kSameOrOlderBuildLine, kFunction,
+        WRAPPER_UTILS_LOG(INFO, kSameOrOlderBuildLine, kFunction,
                tstrings::format("Existing build: %d is same/older than current build: %d", existing, current));
         return true;
     }
-    LOG_AT(INFO, kNewerBuildLine, kFunction, tstrings::format("Existing build: %d is newer than current build: %d", existing, current));
+    WRAPPER_UTILS_LOG(INFO, kNewerBuildLine, kFunction, tstrings::format("Existing build: %d is newer than current build: %d", existing, current));
     return false;
 }
 
@@ -118,13 +110,13 @@ bool UninstallExistingForge(bool silent, bool nativeX64) {
     constexpr const char* kFunction = "UninstallExistingForge";
     const std::string code = forgeProductCode(nativeX64 ? 64 : 32);
     if (!IsProductRegistered(code, nativeX64)) {
-        LOG_AT(ERROR, kForgeGuidNotFoundLine, kFunction,
+        WRAPPER_UTILS_LOG(ERROR, kForgeGuidNotFoundLine, kFunction,
                tstrings::format("Forge GUID not found %s: %d", code.c_str(), static_cast<int>(GetLastError())));
         return false;
     }
     const int rc = UninstallProduct(code, silent);
     if (rc != 0) {
-        LOG_AT(ERROR, kForgeRemovalFailedLine, kFunction, tstrings::format("Uninstall existining Forge failed %s: %d", code.c_str(), rc));
+        WRAPPER_UTILS_LOG(ERROR, kForgeRemovalFailedLine, kFunction, tstrings::format("Uninstall existining Forge failed %s: %d", code.c_str(), rc));
         return false;
     }
     return true;
@@ -138,7 +130,7 @@ int UninstallLoomIfSameOrOlderBuild(bool silent, int32_t arch) {
 bool IsVersionStatic(bool use64) {
     const std::unique_ptr<InstalledProduct> loom = findInstalled(installedLoom(use64 ? 64 : 32), productVersionName());
     if (!loom) {
-        LOG_AT(ERROR, kLoomNotFoundLine, "IsVersionStatic", "cannot find Loom: " + productVersionName());
+        WRAPPER_UTILS_LOG(ERROR, kLoomNotFoundLine, "IsVersionStatic", "cannot find Loom: " + productVersionName());
         return false;
     }
     return loom->isStatic;
@@ -148,12 +140,12 @@ int CheckGUIDAndUninstall(int32_t arch, bool use64View, bool silent) {
     constexpr const char* kFunction = "CheckGUIDAndUninstall";
     const std::string code = mscrub::MCleaner::getProductGUID(productVersionName(), arch);
     if (!IsProductRegistered(code, use64View)) {
-        LOG_AT(ERROR, kLoomGuidNotFoundLine, kFunction, "GUID not found" + code + ":" + tstrings::toString(uint32_t{GetLastError()}));
+        WRAPPER_UTILS_LOG(ERROR, kLoomGuidNotFoundLine, kFunction, "GUID not found" + code + ":" + tstrings::toString(uint32_t{GetLastError()}));
         return 0;
     }
     const int rc = UninstallProduct(code, silent);
     if (rc != 0) {
-        LOG_AT(ERROR, kLoomRemovalFailedLine, kFunction, "Uninstall existing Loom failed" + code + ":" + tstrings::toString(int32_t{rc}));
+        WRAPPER_UTILS_LOG(ERROR, kLoomRemovalFailedLine, kFunction, "Uninstall existing Loom failed" + code + ":" + tstrings::toString(int32_t{rc}));
     }
     return rc;
 }

@@ -6,6 +6,7 @@
 #include "driver/existing_installations_keys.h"
 #include "driver/payload_paths.h"
 #include "driver/windows_installer.h"
+#include "driver/wrapper_utils_log.h"
 #include "platform/all_utils.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
@@ -21,8 +22,7 @@ using namespace update_agent;
 
 namespace {
 
-// The agent's lines have always carried the driver utilities' unit and these lines.
-constexpr const char* kUnit = "WrapperUtils";
+// The agent's lines have always carried these line numbers.
 constexpr int kNoVersionLine = 1448;
 constexpr int kScheduleNotReadLine = 1380;
 constexpr int kSettingsWriteLine = 1415;
@@ -80,9 +80,8 @@ bool IsAUUpgradable() {
 bool IsAUOlderThanForge3() {
     const auto installed = installedAgent();
     if (!installed) {
-        if (logEnabled(INFO))
-            globalLogger.log(INFO, kUnit, kNoVersionLine, "IsAUOlderThanForge3",
-                             "Failed to determine AU version. Most probably there is no AU installed");
+        WRAPPER_UTILS_LOG(INFO, kNoVersionLine, "IsAUOlderThanForge3",
+                          "Failed to determine AU version. Most probably there is no AU installed");
         return false;
     }
     return VersionDetails::greaterThan(AgentVersionDetails(kFirstCurrentVersion), *installed);
@@ -122,9 +121,10 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
     if (hadOlder) {
         au::Config config(IsAUOlderThanForge3() ? 0 : 1);
         kept = config.getSchedule(&scheduleRead);
-        if (!scheduleRead && logEnabled(WARNING))
-            globalLogger.log(WARNING, kUnit, kScheduleNotReadLine, "InstallAutoUpdate",
-                             "Failed to get existing AU schedule setting.");
+        if (!scheduleRead) {
+            WRAPPER_UTILS_LOG(WARNING, kScheduleNotReadLine, "InstallAutoUpdate",
+                              "Failed to get existing AU schedule setting.");
+        }
         keptNotify = config.getNotifyType();
     }
 
@@ -143,9 +143,9 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
             if (scheduleRead) config.setSchedule(kept);
             config.setNotifyType(keptNotify);
         } catch (const std::exception& e) {
-            reportException(e, SourceLocation{kUnit, "InstallAutoUpdate", kSettingsWriteLine});
+            reportException(e, SourceLocation{wrapper_utils::kUnit, "InstallAutoUpdate", kSettingsWriteLine});
         } catch (...) {
-            reportUnknownException(SourceLocation{kUnit, "InstallAutoUpdate", kSettingsWriteLine});
+            reportUnknownException(SourceLocation{wrapper_utils::kUnit, "InstallAutoUpdate", kSettingsWriteLine});
         }
     }
 
@@ -154,9 +154,9 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
         const std::string arguments = program + tstrings::format(" -r loom %s", productVersion().source().c_str());
         return Executor::ExecProcessWaitForFinish(program, arguments, 1) != 0 ? -3 : 0;
     } catch (const std::exception& e) {
-        reportException(e, SourceLocation{kUnit, "InstallAutoUpdate", kRegistrationLine});
+        reportException(e, SourceLocation{wrapper_utils::kUnit, "InstallAutoUpdate", kRegistrationLine});
     } catch (...) {
-        reportUnknownException(SourceLocation{kUnit, "InstallAutoUpdate", kRegistrationLine});
+        reportUnknownException(SourceLocation{wrapper_utils::kUnit, "InstallAutoUpdate", kRegistrationLine});
     }
     return -4;
 }
