@@ -16,7 +16,8 @@ void checkGrammar(const GrammarRows& rows) {
     for (const auto& [text, expected] : rows) {
         std::string got;
         try {
-            for (int c : V(text).components()) got += (got.empty() ? "" : ".") + std::to_string(c);
+            const V version(text);
+            for (int c : version.components()) got += (got.empty() ? "" : ".") + std::to_string(c);
         } catch (const std::runtime_error& e) {
             const std::string what = e.what();
             got = what.find("The string is too short") != std::string::npos ? "short" : what.substr(what.rfind(' ') + 1);
