@@ -131,7 +131,9 @@ std::vector<LangId> parsePreferredUILanguages(const std::string& list) {
 
 std::vector<LangId> Locale::preferredLanguages(IPreferredLanguageSource& source) {
     if (!source.hasThreadPreferredUILanguages()) {
-        if (logEnabled(INFO)) globalLogger.log(INFO, __FILE__, kXpFallbackLine, kPreferredLanguages, "PreferredUILanguages: XP fallback");
+        if (logEnabled(INFO)) {
+            globalLogger.log(INFO, __FILE__, kXpFallbackLine, kPreferredLanguages, "PreferredUILanguages: XP fallback");
+        }
         std::vector<LangId> languages;
         appendWithPrimary(languages, source.threadLocale());
         appendWithPrimary(languages, source.userDefaultUILanguage());
@@ -139,7 +141,9 @@ std::vector<LangId> Locale::preferredLanguages(IPreferredLanguageSource& source)
         appendWithPrimary(languages, kEnglishUs);
         return languages;
     }
-    if (logEnabled(INFO)) globalLogger.log(INFO, __FILE__, kVistaListLine, kPreferredLanguages, "PreferredUILanguages: Vista+");
+    if (logEnabled(INFO)) {
+        globalLogger.log(INFO, __FILE__, kVistaListLine, kPreferredLanguages, "PreferredUILanguages: Vista+");
+    }
     return withNeutralFallbacks(parsePreferredUILanguages(source.threadPreferredUILanguages()));
 }
 

@@ -83,7 +83,10 @@ void initialize() {
     } catch (const std::exception&) {
         // No system folder or no ntdll: same as a missing function.
     }
-    if (!bound && logEnabled(ERROR)) globalLogger.log(ERROR, __FILE__, kRtlGetVersionMissingLine, kInitializeName, "ntdll:RtlGetVersion is not available");
+    if (!bound && logEnabled(ERROR)) {
+        globalLogger.log(ERROR, __FILE__, kRtlGetVersionMissingLine, kInitializeName,
+                         "ntdll:RtlGetVersion is not available");
+    }
 
     if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&osVersion)) && logEnabled(ERROR)) {
         const DWORD code = GetLastError();
@@ -112,8 +115,9 @@ std::string getProcessModulePath() {
         length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     }
     if (length == 0) {
-        throw MdsError<std::runtime_error>(std::runtime_error("GetModuleFileName(NULL) failed"),
-                                           SourceLocation{__FILE__, "SysInfo::getProcessModulePath", kModulePathFailedLine});
+        throw MdsError<std::runtime_error>(
+            std::runtime_error("GetModuleFileName(NULL) failed"),
+            SourceLocation{__FILE__, "SysInfo::getProcessModulePath", kModulePathFailedLine});
     }
     return std::string(buffer.data(), length);
 }
@@ -145,7 +149,8 @@ std::string getSystemWow64Dir() {
     // An answer of MAX_PATH or more is the size it would need: the buffer holds nothing usable.
     if (length == 0 || length >= MAX_PATH) {
         const DWORD code = length == 0 ? GetLastError() : static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER);
-        folderFailed("SysInfo::getSystemWow64Dir", kSystemWow64FailedLine, "GetSystemWow64Directory", describeSystemError(code),
+        folderFailed("SysInfo::getSystemWow64Dir", kSystemWow64FailedLine, "GetSystemWow64Directory",
+                     describeSystemError(code),
                      "GetSystemWow64Directory(LPTSTR lpBuffer, UINT uSize) failed");
     }
     return removeTrailingSeparators(std::string(buffer, length));
@@ -156,7 +161,8 @@ std::string getProgramFilesCommonX86Dir() {
     const int folder = (is64BitOS() ? CSIDL_PROGRAM_FILES_COMMONX86 : CSIDL_PROGRAM_FILES_COMMON) | CSIDL_FLAG_CREATE;
     const HRESULT hr = SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr)) {
-        folderFailed("SysInfo::getProgramFilesCommonX86Dir", kCommonFilesFailedLine, "GetProgramFilesCommonX86Dir", describeComError(hr),
+        folderFailed("SysInfo::getProgramFilesCommonX86Dir", kCommonFilesFailedLine, "GetProgramFilesCommonX86Dir",
+                     describeComError(hr),
                      "SHGetFolderPath(CSIDL_PROGRAM_FILES_COMMONX86) failed");
     }
     return removeTrailingSeparators(buffer);
