@@ -9,6 +9,11 @@
 namespace {
 
 constexpr const char* kPreferredLanguages = "Locale::preferredLanguages";
+// Log locations keep the line numbers these entries have always carried, whatever this file's layout.
+constexpr int kUnsupportedLangIdLine = 255;
+constexpr uint32_t kXpFallbackLine = 314;
+constexpr uint32_t kVistaListLine = 317;
+constexpr int kUnreadableLanguageLine = 344;
 constexpr LangId kEnglishUs = 0x0409;
 constexpr LangId kPrimaryLanguageMask = 0x3FF;
 
@@ -117,7 +122,7 @@ std::vector<LangId> parsePreferredUILanguages(const std::string& list) {
         LangId id = 0;
         if (!readLangId(piece, id)) {
             throw MdsError<std::runtime_error>(std::runtime_error("Cannot get langID: " + piece),
-                                               SourceLocation{__FILE__, kPreferredLanguages, 344});
+                                               SourceLocation{__FILE__, kPreferredLanguages, kUnreadableLanguageLine});
         }
         languages.push_back(id);
     }
@@ -126,7 +131,9 @@ std::vector<LangId> parsePreferredUILanguages(const std::string& list) {
 
 std::vector<LangId> Locale::preferredLanguages(IPreferredLanguageSource& source) {
     if (!source.hasThreadPreferredUILanguages()) {
-        if (logEnabled(INFO)) globalLogger.log(INFO, __FILE__, 314, kPreferredLanguages, "PreferredUILanguages: XP fallback");
+        if (logEnabled(INFO)) {
+            globalLogger.log(INFO, __FILE__, kXpFallbackLine, kPreferredLanguages, "PreferredUILanguages: XP fallback");
+        }
         std::vector<LangId> languages;
         appendWithPrimary(languages, source.threadLocale());
         appendWithPrimary(languages, source.userDefaultUILanguage());
@@ -134,7 +141,9 @@ std::vector<LangId> Locale::preferredLanguages(IPreferredLanguageSource& source)
         appendWithPrimary(languages, kEnglishUs);
         return languages;
     }
-    if (logEnabled(INFO)) globalLogger.log(INFO, __FILE__, 317, kPreferredLanguages, "PreferredUILanguages: Vista+");
+    if (logEnabled(INFO)) {
+        globalLogger.log(INFO, __FILE__, kVistaListLine, kPreferredLanguages, "PreferredUILanguages: Vista+");
+    }
     return withNeutralFallbacks(parsePreferredUILanguages(source.threadPreferredUILanguages()));
 }
 
@@ -154,5 +163,5 @@ LocaleFactory Locale::fromLangId(int64_t id) {
     LocaleMatcher::visitAll(visitor);
     if (visitor.hit) return visitor.hit;
     throw MdsError<std::runtime_error>(std::runtime_error("unsupported locale langId: " + std::to_string(id)),
-                                       SourceLocation{__FILE__, "Locale::fromLangId", 255});
+                                       SourceLocation{__FILE__, "Locale::fromLangId", kUnsupportedLangIdLine});
 }

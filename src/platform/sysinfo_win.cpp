@@ -20,6 +20,17 @@ using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
 
 constexpr char kInitializeName[] = "SysInfoImpl::initialize";
 
+// Log locations keep the line numbers these entries have always carried, so that readers of the
+// log (and scripts matching it) see the same places whatever this file's layout.
+constexpr uint32_t kRtlGetVersionFailedLine = 37;
+constexpr uint32_t kRtlGetVersionMissingLine = 39;
+constexpr uint32_t kGetVersionExFailedLine = 44;
+constexpr int kIsWow64FailedLine = 117;
+constexpr int kModulePathFailedLine = 184;
+constexpr uint32_t kSystem32FailedLine = 214;
+constexpr uint32_t kSystemWow64FailedLine = 224;
+constexpr uint32_t kCommonFilesFailedLine = 246;
+
 // Windows generation of a major.minor version, as in osGeneration.
 int32_t osGenerationOf(uint32_t major, uint32_t minor) {
     const auto atLeast = [&](uint32_t m, uint32_t n) { return major > m || (major == m && minor >= n); };
@@ -65,18 +76,21 @@ void initialize() {
             const LONG status = static_cast<RtlGetVersionFn>(rtlGetVersion)(reinterpret_cast<OSVERSIONINFOW*>(&osVersion));
             if (status == 0) return;
             if (logEnabled(ERROR)) {
-                globalLogger.log(ERROR, __FILE__, 37, kInitializeName,
+                globalLogger.log(ERROR, __FILE__, kRtlGetVersionFailedLine, kInitializeName,
                                  "RtlGetVersion failed: " + tstrings::toString(static_cast<int32_t>(status)));
             }
         }
     } catch (const std::exception&) {
         // No system folder or no ntdll: same as a missing function.
     }
-    if (!bound && logEnabled(ERROR)) globalLogger.log(ERROR, __FILE__, 39, kInitializeName, "ntdll:RtlGetVersion is not available");
+    if (!bound && logEnabled(ERROR)) {
+        globalLogger.log(ERROR, __FILE__, kRtlGetVersionMissingLine, kInitializeName,
+                         "ntdll:RtlGetVersion is not available");
+    }
 
     if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&osVersion)) && logEnabled(ERROR)) {
         const DWORD code = GetLastError();
-        globalLogger.log(ERROR, __FILE__, 44, kInitializeName,
+        globalLogger.log(ERROR, __FILE__, kGetVersionExFailedLine, kInitializeName,
                          tstrings::format("%s failed with %s", "SysInfo::initialize(GetVersionEx)",
                                           describeSystemError(code).c_str()));
     }
@@ -88,7 +102,7 @@ bool isWow64() {
     BOOL wow64 = FALSE;
     if (!static_cast<IsWow64ProcessFn>(isWow64Process)(GetCurrentProcess(), &wow64)) {
         throw MdsError<std::runtime_error>(std::runtime_error("fnIsWow64Process() failed"),
-                                           SourceLocation{__FILE__, "SysInfo::isWow64", 117});
+                                           SourceLocation{__FILE__, "SysInfo::isWow64", kIsWow64FailedLine});
     }
     return wow64 != FALSE;
 }
@@ -101,8 +115,9 @@ std::string getProcessModulePath() {
         length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     }
     if (length == 0) {
-        throw MdsError<std::runtime_error>(std::runtime_error("GetModuleFileName(NULL) failed"),
-                                           SourceLocation{__FILE__, "SysInfo::getProcessModulePath", 184});
+        throw MdsError<std::runtime_error>(
+            std::runtime_error("GetModuleFileName(NULL) failed"),
+            SourceLocation{__FILE__, "SysInfo::getProcessModulePath", kModulePathFailedLine});
     }
     return std::string(buffer.data(), length);
 }
@@ -122,7 +137,7 @@ std::string getSystem32Dir() {
     char buffer[MAX_PATH] = {};
     const HRESULT hr = SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr)) {
-        folderFailed("SysInfo::getSystem32Dir", 214, "GetSystem32Dir", describeComError(hr),
+        folderFailed("SysInfo::getSystem32Dir", kSystem32FailedLine, "GetSystem32Dir", describeComError(hr),
                      "SHGetFolderPath(CSIDL_SYSTEM) failed");
     }
     return removeTrailingSeparators(buffer);
@@ -134,7 +149,8 @@ std::string getSystemWow64Dir() {
     // An answer of MAX_PATH or more is the size it would need: the buffer holds nothing usable.
     if (length == 0 || length >= MAX_PATH) {
         const DWORD code = length == 0 ? GetLastError() : static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER);
-        folderFailed("SysInfo::getSystemWow64Dir", 224, "GetSystemWow64Directory", describeSystemError(code),
+        folderFailed("SysInfo::getSystemWow64Dir", kSystemWow64FailedLine, "GetSystemWow64Directory",
+                     describeSystemError(code),
                      "GetSystemWow64Directory(LPTSTR lpBuffer, UINT uSize) failed");
     }
     return removeTrailingSeparators(std::string(buffer, length));
@@ -145,7 +161,8 @@ std::string getProgramFilesCommonX86Dir() {
     const int folder = (is64BitOS() ? CSIDL_PROGRAM_FILES_COMMONX86 : CSIDL_PROGRAM_FILES_COMMON) | CSIDL_FLAG_CREATE;
     const HRESULT hr = SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr)) {
-        folderFailed("SysInfo::getProgramFilesCommonX86Dir", 246, "GetProgramFilesCommonX86Dir", describeComError(hr),
+        folderFailed("SysInfo::getProgramFilesCommonX86Dir", kCommonFilesFailedLine, "GetProgramFilesCommonX86Dir",
+                     describeComError(hr),
                      "SHGetFolderPath(CSIDL_PROGRAM_FILES_COMMONX86) failed");
     }
     return removeTrailingSeparators(buffer);

@@ -24,26 +24,10 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-namespace {
-
-// Helpers sit next to the test when copied there, else in the build tree, whose Unix path Wine
-// shows on drive Z:.
-std::string helperPath(const std::string& name) {
-    const std::string self = SysInfo::getProcessModulePath();
-    const std::string beside = joinPath(self.substr(0, self.find_last_of("\\/")), name + ".exe");
-    if (GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
-    std::string built = LAUNCHER_HELPER_DIR;
-    if (!built.empty() && built[0] == '/') built = "Z:" + built;
-    for (char& c : built) {
-        if (c == '/') c = '\\';
-    }
-    return joinPath(built, name + ".exe");
-}
-
-}  // namespace
-
 unique_process_information startHelper(const std::string& name, const std::vector<std::string>& args) {
-    std::string commandLine = "\"" + helperPath(name) + "\"";
+    std::string folder = LAUNCHER_HELPER_DIR;  // the build tree, whose Unix root Wine shows as drive Z:
+    for (char& c : folder) c = c == '/' ? '\\' : c;
+    std::string commandLine = "\"Z:" + folder + "\\" + name + ".exe\"";
     for (const std::string& arg : args) commandLine += " \"" + arg + "\"";
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');

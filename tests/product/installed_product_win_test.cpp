@@ -12,21 +12,17 @@
 
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 const char* const kProductKeys[] = {"SOFTWARE\\Velmora\\Mako Runtime Environment", "SOFTWARE\\Velmora\\Mako Development Kit"};
 const char* const kNames[] = {"3.1", "3.10", "3.1.0_91", "3.1.0_92", "3.1.0_93", "3.1.0_94"};
 const std::string kHome = "C:\\ScanTest";
 
-REGSAM viewOf(int arch) { return arch == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
-
 void removeEntries() {
-    for (int arch : {32, 64}) {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
         for (const char* product : kProductKeys) {
             HKEY parent = nullptr;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, product, 0, KEY_ALL_ACCESS | viewOf(arch), &parent) != ERROR_SUCCESS) continue;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, product, 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) continue;
             for (const char* name : kNames) RegDeleteTreeA(parent, name);
             RegCloseKey(parent);
         }
@@ -35,9 +31,8 @@ void removeEntries() {
 
 TEST(InstalledProductScan, BothViewsInFixedOrderWithBadEntriesLoggedAndSkipped) {
     removeEntries();
-    // kind, name, MakoHome ("" none), MSI values ("" none): per view.
     struct Entry { int kind; const char* name; bool home; const char* fullVersion; const char* mode; };
-    const Entry entries[] = {
+    const Entry entries[] = {  // kind 0 runtime, 1 kit; fullVersion null: no MSI subkey
         {0, "3.1", false, "", ""},               // family key: skipped silently
         {0, "3.10", true, "", ""},               // too short: logged
         {0, "3.1.0_91", true, "3.1.0_91-b09", ""},
@@ -63,44 +58,25 @@ TEST(InstalledProductScan, BothViewsInFixedOrderWithBadEntriesLoggedAndSkipped) 
         wintest::GlobalLogRedirect redirect(log);
         all = detectInstalled(installed::Runtimes | installed::DevelopmentKits | installed::View32 | installed::View64);
     }
-    // "<type><arch> <update>-b<build> <home> static=<0|1>" of the records made here, in scan order;
-    // within one kind and view the registry's order is not fixed.
+    // "<type><arch> <update>-b<build> static=<0|1>" of the records made here; the groups come in
+    // scan order, the registry's order within a group is not fixed.
     std::vector<std::string> got, groups;
     for (const InstalledProduct& p : all) {
-        if (p.home.rfind(kHome, 0) != 0) continue;  // installed by someone else
         const std::string group = p.typeName + std::to_string(p.arch);
+        if (p.home != kHome + std::to_string(p.arch)) continue;  // installed by someone else
         got.push_back(group + " " + std::to_string(p.version.getUpdate()) + "-b" + std::to_string(p.version.getBuild()) +
-                      " " + p.home + " static=" + std::to_string(p.isStatic));
+                      " static=" + std::to_string(p.isStatic));
         if (groups.empty() || groups.back() != group) groups.push_back(group);
     }
-    EXPECT_THAT(groups, ElementsAre("loom32", "forge32", "loom64", "forge64"));
-    std::vector<std::string> expected;
-    for (const std::string arch : {"32", "64"}) {
-        for (const char* record : {"loom 91-b9 static=0", "loom 92-b0 static=0", "loom 93-b0 static=1", "forge 91-b0 static=1"}) {
-            std::string line = record;
-            line.insert(line.find(' '), arch);
-            line.insert(line.rfind(' '), " " + kHome + arch);
-            expected.push_back(line);
-        }
-    }
     std::sort(got.begin(), got.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, got);
-
-    std::string text = wintest::readFile(log);
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    EXPECT_THAT(text, HasSubstr("MakoEnvironment:158 (detectMako)]\n\tERROR: Exception with message '"));
+    EXPECT_EQ((std::vector<std::string>{"forge32 91-b0 static=1", "forge64 91-b0 static=1", "loom32 91-b9 static=0",
+                                        "loom32 92-b0 static=0", "loom32 93-b0 static=1", "loom64 91-b9 static=0",
+                                        "loom64 92-b0 static=0", "loom64 93-b0 static=1"}),
+              got);
+    EXPECT_EQ((std::vector<std::string>{"loom32", "forge32", "loom64", "forge64"}), groups);
+    const std::string text = wintest::readFile(log);
     EXPECT_THAT(text, HasSubstr("Failed to parse [3.10] version string. The string is too short"));
     EXPECT_THAT(text, HasSubstr("query value (MakoHome) error: 2"));
-    EXPECT_THAT(text, Not(HasSubstr("[3.1]")));
-
-    // One view at a time, as the existing-installation check asks.
-    for (int arch : {32, 64}) {
-        const auto found = findInstalled(installedLoom(arch), "3.1.0_91");
-        ASSERT_TRUE(found);
-        EXPECT_EQ(kHome + std::to_string(arch), found->home);
-        EXPECT_EQ(9, found->version.getBuild());
-    }
     removeEntries();
     DeleteFileA(log.c_str());
 }
