@@ -22,7 +22,11 @@ if(NOT LAUNCHER_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
 endif()
 
 add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
-# GNU ld stamps PE images with SOURCE_DATE_EPOCH when it is set, and with the time of linking otherwise.
-foreach(lang C CXX)
-  set(CMAKE_${lang}_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${LAUNCHER_SOURCE_DATE_EPOCH})
-endforeach()
+# launcher_date_linked_images(): the images linked in the calling folder (the launchers and their
+# payload) carry the build's date. GNU ld stamps PE images with SOURCE_DATE_EPOCH when it is set, with
+# the time of linking otherwise. Test programs keep the default and need not relink on a new commit.
+macro(launcher_date_linked_images)
+  foreach(lang C CXX)
+    set(CMAKE_${lang}_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${LAUNCHER_SOURCE_DATE_EPOCH})
+  endforeach()
+endmacro()

@@ -61,7 +61,7 @@ for preset in "${presets[@]}"; do
     -DLAUNCHER_SIGNING_PASSWORD_FILE="$keys/password" -DLAUNCHER_SIGNING_CA_FILE="$keys/cert.pem"
   image=$checkout/build/$preset/mako-forge-setup.exe
   if osslsigncode verify -in "$image" -CAfile "$keys/cert.pem" >"$work/verify-$preset.txt" 2>&1; then
-    echo "signed: $preset launcher, signature verified ($(grep -m1 'Signer' -A1 "$work/verify-$preset.txt" | tail -n1 | sed 's/^\s*//'))"
+    echo "signed: $preset launcher, signature verified, signer $(grep -m1 'Subject:' "$work/verify-$preset.txt" | sed 's/^\s*Subject: *//')"
   else
     status=1
     echo "NOT signed: the $preset launcher's signature does not verify (see $work/verify-$preset.txt)"
