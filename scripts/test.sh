@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds the three targets and runs every test.
+# Sets up a fresh Debian machine, builds the three targets and runs every test, then checks that two
+# clean builds of the commit give identical launchers and that signing them verifies.
 # Windows tests run under Wine in a scratch prefix of their own (build/wineprefix).
 #
 # On a host that refuses 32-bit programs (or with LAUNCHER_WIN64_ONLY=1) the shipped 32-bit launcher
@@ -43,6 +44,10 @@ for preset in "${suites[@]}"; do
   echo "== tests: $preset"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+wine_prefix_stop
+trap - EXIT
+echo "== release build: reproducible and signed"
+bash scripts/check-release-build.sh win32 win64 || status=1
 if [ "$WINE_RUNS_32BIT" = 0 ]; then
   echo "win32 suite not run (not counted as passed): $WINE_32BIT_REFUSAL; its launcher was built and its image checked."
 fi
