@@ -156,6 +156,7 @@ public:
         info = PROCESS_INFORMATION{};
         return false;
     }
+    bool terminate(UINT code) { return info.hProcess && TerminateProcess(info.hProcess, code); }
     bool running() const { return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
     // The full 32-bit exit code in signed form; false when still running after timeoutMs.
     bool wait(DWORD timeoutMs, long& exitCode) {

@@ -1,0 +1,305 @@
+// The faults a silent run can meet, one row each, end to end under Wine; then launchers started
+// together. Every row starts from the runtime settings file below and asks for a change that the
+// export writes, and checks: the exit code, a log entry, the settings file (as before the run, or
+// exactly the exported one where the installation went ahead), no stray file in the work folders or
+// beside the settings file, and no marker after the run.
+#include <memory>
+
+#include "e2e/e2e_support.h"
+// after windows.h
+#include <sddl.h>
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+using namespace e2e;
+
+// As the launcher itself rewrites an existing file.
+const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
+const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
+const char kArguments[] = "/s AUTO_UPDATE=Enable ";
+const Environment kInstallerSucceeds = {{"MAKO_TEST_MSIEXEC_RESULT", "0"}};
+constexpr long kAccessViolation = static_cast<long>(0xC0000005);
+constexpr UINT kEndedByForce = 0xDEAD;
+
+std::string agentFolder() { return localLowFolder() + "\\Brennic\\Mako\\AU"; }
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// Files other than the payload, the marker's folder's (none after the run) and the settings file.
+std::vector<std::string> strayFiles() {
+    std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+        {workFolder(kWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
+        {workFolder(kOtherWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
+        {localLowFolder() + "\\Halden\\Mako", {}},
+        {agentFolder(), {"au.msi"}},
+        {runtimeSettingsFolder(), {"mako.settings.cfg"}}};
+    std::vector<std::string> stray;
+    for (const auto& folder : expected)
+        for (const std::string& name : filesIn(folder.first))
+            if (std::find(folder.second.begin(), folder.second.end(), name) == folder.second.end())
+                stray.push_back(folder.first + "\\" + name);
+    return stray;
+}
+
+// Polls for path, while process runs if one is given; false after two minutes or when it ended.
+bool waitForFile(const std::string& path, const Process* process = nullptr) {
+    for (int waited = 0; waited < 120000; waited += 20) {
+        if (fileExists(path)) return true;
+        if (process && !process->running()) return fileExists(path);
+        Sleep(20);
+    }
+    return false;
+}
+
+// Calls of the kit's installer, the update agent's left out.
+size_t kitCalls(const LauncherRun& run) {
+    return std::count_if(run.installerCalls.begin(), run.installerCalls.end(), [](const RecordedCall& call) {
+        return field(call, "command").find("au.msi") == std::string::npos;
+    });
+}
+
+// Public: the rows' set-up functions take the fixture.
+class FaultMatrixE2E : public LauncherE2E {
+public:
+    using LauncherE2E::nextRunFolder;
+    // What a row sets up beside the launcher under test; ended or put back after the row.
+    struct Stage {
+        std::string folder;  // the run folder of the launcher under test (its TEMP)
+        Environment env;
+        std::unique_ptr<Process> holder, first;
+        std::string firstFolder, release;
+        bool endByForce = false;  // the launcher under test is ended inside the installer
+        HKEY deniedKey = nullptr;
+        std::vector<BYTE> savedSecurity;
+    };
+    Stage stage;
+
+    // hold_file keeps path open for writing, sharing reading only, until ended.
+    void hold(const std::string& path) {
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "mako-e2e-held");
+        stage.holder = std::make_unique<Process>();
+        DWORD error = 0;
+        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held", error)) << error;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "hold_file did not take " << path;
+        CloseHandle(ready);
+    }
+
+    // A launcher that waits inside the installer (the recording msiexec.exe) until released.
+    void startPaused(Process& process, const std::string& folder, const std::string& release) {
+        start(process, E2E_SETUP_EXE, kArguments, folder,
+              {{"MAKO_TEST_MSIEXEC_RESULT", "0"}, {"MAKO_TEST_PAUSE_UNTIL", release}});
+        ASSERT_TRUE(waitForFile(release + ".waiting", &process)) << "the launcher did not reach the installer";
+    }
+
+    // Denies everyone reading the key; the handle kept for putting its rules back.
+    void denyReading(const char* path) {
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL | WRITE_DAC, &stage.deniedKey));
+        DWORD size = 0;
+        RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, nullptr, &size);
+        stage.savedSecurity.resize(size);
+        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION,
+                                                   stage.savedSecurity.data(), &size));
+        PSECURITY_DESCRIPTOR denied = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                         &denied, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, denied));
+        LocalFree(denied);
+        HKEY probe = nullptr;
+        EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &probe)) << "not denied";
+        if (probe) RegCloseKey(probe);
+    }
+
+    void endStage() {
+        stage.holder.reset();
+        if (stage.first) {
+            writeFile(stage.release, "");
+            const LauncherRun first = finish(*stage.first, stage.firstFolder);
+            EXPECT_EQ(0, first.exitCode) << first.log;
+            EXPECT_EQ(1u, kitCalls(first));
+            stage.first.reset();
+        }
+        if (stage.deniedKey) {
+            EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION,
+                                                       stage.savedSecurity.data()));
+            RegCloseKey(stage.deniedKey);
+        }
+        stage = Stage{};
+    }
+
+    void TearDown() override {
+        endStage();
+        LauncherE2E::TearDown();
+    }
+};
+
+// A file where a folder must be; put back by removeFileForFolder.
+void fileForFolder(const std::string& folder) {
+    emptyFolder(folder);
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) << GetLastError();
+    writeFile(folder, "not a folder");
+    EXPECT_FALSE(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << folder;
+}
+void removeFileForFolder(const std::string& folder) {
+    if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());
+}
+
+TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
+    using Prepare = std::function<std::string(FaultMatrixE2E&)>;  // returns further arguments
+    using Check = std::function<void(FaultMatrixE2E&, const LauncherRun&)>;
+    struct Row {
+        const char* fault;
+        Prepare prepare;
+        long exitCode;
+        std::string logged;  // part of one log entry, "<LEVEL>: <message>"; empty: nothing logged
+        bool exported;       // the settings file is the exported one rather than the one before the run
+        size_t kitCalls;
+        const char* program = E2E_SETUP_EXE;
+        Environment env = kInstallerSucceeds;
+        Check after = nullptr;  // further checks; the stage is ended after them
+    };
+    const auto none = [](FaultMatrixE2E&) { return std::string(); };
+    const auto installerResult = [none](const char* fault, long result) {
+        return Row{fault, none, result, "INFO: Wrapper exit code: " + std::to_string(result), false, 1, E2E_SETUP_EXE,
+                   {{"MAKO_TEST_MSIEXEC_RESULT", std::to_string(result)}}};
+    };
+    const auto configFile = [](const std::string& bytes) {
+        return [bytes](FaultMatrixE2E& t) {
+            writeFile(t.stage.folder + "install.cfg", bytes);
+            return "INSTALLCFG=" + t.stage.folder + "install.cfg";
+        };
+    };
+    const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
+        return Row{fault, std::move(prepare), -80, logged, false, 0};
+    };
+    const std::string unableToInstall = "Unable to install Mako\n\n";
+    // FILLER=<2100 x> plus a space, " /qn" and the default ADDLOCAL: 2152 characters.
+    const std::string longFolder = "C:\\Kits\\" + std::string(241, 'd');  // within a configured folder's 260 bytes
+
+    const std::vector<Row> rows = {
+        {"package work folder is a file",
+         [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
+         ERROR_PATH_NOT_FOUND, "ERROR: Installer : Wrapper.CreateFile  failed with error 3: ", false, 0,
+         E2E_SETUP_EXE, kInstallerSucceeds,
+         [](FaultMatrixE2E&, const LauncherRun&) { removeFileForFolder(workFolder(kWorkFolderName)); }},
+        {"archive resource 112 missing", none, 0, "INFO: Wrapper exit code: 0", true, 1, E2E_SETUP_NOCAB_EXE,
+         kInstallerSucceeds,
+         [](FaultMatrixE2E&, const LauncherRun& run) {
+             ASSERT_FALSE(run.installerCalls.empty());
+             EXPECT_EQ("signalled", field(run.installerCalls[0], "event"));
+             EXPECT_EQ("sz310270.cab missing", field(run.installerCalls[0], "archives"));
+         }},
+        {"package resource 101 missing", none, 1, "INFO: Wrapper exit code: 1", false, 0, E2E_SETUP_NOKIT_EXE},
+        {"agent resource 105 missing (real installer)",
+         [](FaultMatrixE2E&) { return DeleteFileA((agentFolder() + "\\au.msi").c_str()), std::string(); }, 0,
+         "INFO: Wrapper exit code: 0", true, 1, E2E_SETUP_NOAGENT_EXE, {},
+         [](FaultMatrixE2E&, const LauncherRun& run) {
+             EXPECT_EQ(1u, run.installerCalls.size()) << "an agent installed";
+             EXPECT_TRUE(runtimeRegistered()) << "the runtime that lets the agent in is missing";
+             EXPECT_FALSE(fileExists(agentFolder() + "\\au.msi"));
+         }},
+        {"no installer location",
+         [](FaultMatrixE2E&) { return deleteValue(kInstallerKey, "InstallerLocation"), std::string(); }, -3,
+         "ERROR: The Windows Installer program could not be located", false, 0},
+        {"installer key may not be read", [](FaultMatrixE2E& t) { return t.denyReading(kInstallerKey), std::string(); },
+         -3, "ERROR: The Windows Installer program could not be located", false, 0},
+        {"installer arguments too long",
+         [](FaultMatrixE2E&) { return "MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); }, 1639,
+         "ERROR: The installer command was not run: installerArguments would be 2152 characters long; at most 2047 fit",
+         false, 0},
+        {"install folder pushes the command past its buffer",
+         [&](FaultMatrixE2E&) { return "MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=" + longFolder; },
+         1639, "ERROR: The installer command was not run: finalCommand would be ", false, 0},
+        installerResult("installer result 1603", 1603),
+        installerResult("installer result 3010 (restart needed)", 3010),
+        installerResult("installer result 1602 (cancelled)", 1602),
+        installerResult("installer crashed (access violation)", kAccessViolation),
+        {"runtime settings folder is a file",
+         [](FaultMatrixE2E&) { return fileForFolder(runtimeSettingsFolder()), std::string(); }, -80,
+         "ERROR: Fails on writing to the runtime config file.", false, 0, E2E_SETUP_EXE, kInstallerSucceeds,
+         [](FaultMatrixE2E&, const LauncherRun&) { removeFileForFolder(runtimeSettingsFolder()); }},
+        {"runtime settings file held without write sharing",
+         [](FaultMatrixE2E& t) { return t.hold(runtimeSettingsFile()), std::string(); }, -80,
+         "ERROR: Fails on writing to the runtime config file.", false, 0},
+        {"log file held without write sharing",
+         [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); }, 0, "", true, 1},
+        {"second launcher",
+         [](FaultMatrixE2E& t) {
+             t.stage.first = std::make_unique<Process>();
+             t.stage.firstFolder = t.nextRunFolder();
+             t.stage.release = t.stage.firstFolder + "release";
+             t.startPaused(*t.stage.first, t.stage.firstFolder, t.stage.release);
+             return std::string();
+         },
+         -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        // Ended by force inside the installer: the settings exported before it stay (no restore runs).
+        {"launcher ended during the installation",
+         [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
+         static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
+        configurationError("install configuration file missing", [](FaultMatrixE2E& t) {
+            return "INSTALLCFG=" + t.stage.folder + "missing.cfg";
+        }, unableToInstall + "Unable to open file "),
+        configurationError("install configuration file not plain text", configFile("EULA=Enable\n\xFF\xFE\n"),
+                           "install.cfg is not in plain text."),
+        configurationError("install configuration file too long",
+                           configFile("EULA=Enable\n" + std::string(1048576, '#')), "install.cfg is too long."),
+        configurationError("unsupported switch", [](FaultMatrixE2E&) { return std::string("/bogus"); },
+                           unableToInstall + "There are errors in the following switches:\n"),
+        configurationError("enterprise-only key", [](FaultMatrixE2E&) { return std::string("DEPLOYMENT_RULE_SET=C:\\rules"); },
+                           "There are errors in the following switches:\n\"DEPLOYMENT_RULE_SET\";"),
+    };
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        resetMachine();
+        createFolders(runtimeSettingsFolder());
+        writeFile(runtimeSettingsFile(), kSettingsBefore);
+        stage.folder = nextRunFolder();
+        stage.env = row.env;
+        const std::string arguments = kArguments + row.prepare(*this);
+        const std::string settingsBefore = readFile(runtimeSettingsFile());
+
+        Process process;
+        if (stage.endByForce) {  // then the stand-in is released; its record shows it ended
+            const std::string release = stage.folder + "release";
+            stage.env.emplace_back("MAKO_TEST_PAUSE_UNTIL", release);
+            start(process, row.program, arguments, stage.folder, stage.env);
+            ASSERT_TRUE(waitForFile(release + ".waiting", &process));
+            EXPECT_TRUE(process.terminate(kEndedByForce));
+            writeFile(release, "");
+            EXPECT_TRUE(waitForFile(stage.folder + "msiexec-calls.txt"));
+        } else {
+            start(process, row.program, arguments, stage.folder, stage.env);
+        }
+        const LauncherRun run = finish(process, stage.folder);
+
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.lastMessage();
+        if (row.logged.empty()) {
+            EXPECT_EQ("", run.log);
+        } else {
+            EXPECT_TRUE(std::any_of(run.entries.begin(), run.entries.end(),
+                                    [&](const std::string& entry) { return entry.find(row.logged) != std::string::npos; }))
+                << "not logged: " << row.logged << "\n" << run.log;
+        }
+        EXPECT_EQ(row.exported ? kSettingsExported : settingsBefore, readFile(runtimeSettingsFile()));
+        EXPECT_EQ(row.kitCalls, kitCalls(run)) << run.log;
+        if (row.after) row.after(*this, run);
+        endStage();
+        EXPECT_THAT(strayFiles(), IsEmpty());
+        EXPECT_FALSE(fileExists(markerPath())) << "the marker outlived the run";
+    }
+}
+
+}  // namespace
