@@ -302,4 +302,50 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     }
 }
 
+// Four launchers started together, round after round: the one that gets the marker waits inside the
+// installer until all others have ended, so that every round shows they met. Every tenth round it is
+// ended by force there, and a launcher started afterwards installs.
+TEST_F(FaultMatrixE2E, OfLaunchersStartedTogetherExactlyOneInstalls) {
+    constexpr int kRounds = 50, kLaunchers = 4;
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string release = nextRunFolder() + "release";
+        const Environment paused = {{"MAKO_TEST_MSIEXEC_RESULT", "0"}, {"MAKO_TEST_PAUSE_UNTIL", release}};
+        Process launchers[kLaunchers];
+        std::string folders[kLaunchers];
+        for (int i = 0; i < kLaunchers; ++i) start(launchers[i], E2E_SETUP_EXE, "/s", folders[i] = nextRunFolder(), paused);
+
+        ASSERT_TRUE(waitForFile(release + ".waiting")) << "none reached the installer";
+        const auto running = [&] { return std::count_if(std::begin(launchers), std::end(launchers), [](const Process& p) { return p.running(); }); };
+        for (int waited = 0; running() > 1 && waited < 120000; waited += 20) Sleep(20);
+        ASSERT_EQ(1, running()) << "not exactly one launcher inside the installer";
+        int installing = 0;
+        for (int i = 0; i < kLaunchers; ++i) {
+            if (launchers[i].running()) {
+                installing = i;
+                continue;
+            }
+            const LauncherRun refused = finish(launchers[i], folders[i]);
+            EXPECT_EQ(-1, refused.exitCode) << refused.lastMessage();
+            EXPECT_TRUE(refused.installerCalls.empty());
+        }
+
+        if (round % 10 == 0) {
+            EXPECT_TRUE(launchers[installing].terminate(kEndedByForce));
+            writeFile(release, "");
+            EXPECT_TRUE(waitForFile(folders[installing] + "msiexec-calls.txt")) << "the installer stand-in did not end";
+            EXPECT_EQ(static_cast<long>(kEndedByForce), finish(launchers[installing], folders[installing]).exitCode);
+            const LauncherRun late = runLauncher("/s", paused);
+            EXPECT_EQ(0, late.exitCode) << late.lastMessage();
+            EXPECT_EQ(1u, kitCalls(late));
+        } else {
+            writeFile(release, "");
+            const LauncherRun installed = finish(launchers[installing], folders[installing]);
+            EXPECT_EQ(0, installed.exitCode) << installed.lastMessage();
+            EXPECT_EQ(1u, kitCalls(installed));
+        }
+        ASSERT_FALSE(fileExists(markerPath())) << "the marker outlived the round";
+    }
+}
+
 }  // namespace
