@@ -26,18 +26,6 @@ constexpr UINT kEndedByForce = 0xDEAD;
 
 std::string agentFolder() { return localLowFolder() + "\\Brennic\\Mako\\AU"; }
 
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 // Files other than the payload, the marker's folder's (none after the run) and the settings file.
 std::vector<std::string> strayFiles() {
     std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
@@ -78,9 +66,9 @@ public:
     // What a row sets up beside the launcher under test; ended or put back after the row.
     struct Stage {
         std::string folder;  // the run folder of the launcher under test (its TEMP)
-        Environment env;
-        std::unique_ptr<Process> holder, first;
-        std::string firstFolder, release;
+        Environment env = {{"MAKO_TEST_MSIEXEC_RESULT", "0"}};
+        std::unique_ptr<Process> holder, first;  // hold_file; a launcher waiting inside the installer
+        std::string firstFolder;
         bool endByForce = false;  // the launcher under test is ended inside the installer
         HKEY deniedKey = nullptr;
         std::vector<BYTE> savedSecurity;
@@ -90,52 +78,47 @@ public:
     // hold_file keeps path open for writing, sharing reading only, until ended.
     void hold(const std::string& path) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "mako-e2e-held");
-        stage.holder = std::make_unique<Process>();
         DWORD error = 0;
+        stage.holder = std::make_unique<Process>();
         EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held", error)) << error;
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "hold_file did not take " << path;
         CloseHandle(ready);
     }
 
-    // A launcher that waits inside the installer (the recording msiexec.exe) until released.
-    void startPaused(Process& process, const std::string& folder, const std::string& release) {
-        start(process, E2E_SETUP_EXE, kArguments, folder,
-              {{"MAKO_TEST_MSIEXEC_RESULT", "0"}, {"MAKO_TEST_PAUSE_UNTIL", release}});
-        ASSERT_TRUE(waitForFile(release + ".waiting", &process)) << "the launcher did not reach the installer";
+    // A launcher whose installer (the recording msiexec.exe) waits until <folder>release exists.
+    void startPaused(Process& process, const std::string& folder, const std::string& arguments = kArguments) {
+        Environment env = stage.env;
+        env.emplace_back("MAKO_TEST_PAUSE_UNTIL", folder + "release");
+        start(process, E2E_SETUP_EXE, arguments, folder, env);
+        ASSERT_TRUE(waitForFile(folder + "release.waiting", &process)) << "the launcher did not reach the installer";
     }
 
-    // Denies everyone reading the key; the handle kept for putting its rules back.
+    // Denies everyone reading the key; the handle is kept for putting its rules back.
     void denyReading(const char* path) {
         ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL | WRITE_DAC, &stage.deniedKey));
         DWORD size = 0;
         RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, nullptr, &size);
         stage.savedSecurity.resize(size);
-        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION,
-                                                   stage.savedSecurity.data(), &size));
+        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, stage.savedSecurity.data(), &size));
         PSECURITY_DESCRIPTOR denied = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
-                                                                         &denied, nullptr));
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &denied, nullptr));
         EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, denied));
         LocalFree(denied);
-        HKEY probe = nullptr;
-        EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &probe)) << "not denied";
-        if (probe) RegCloseKey(probe);
     }
 
     void endStage() {
         stage.holder.reset();
         if (stage.first) {
-            writeFile(stage.release, "");
+            writeFile(stage.firstFolder + "release", "");
             const LauncherRun first = finish(*stage.first, stage.firstFolder);
-            EXPECT_EQ(0, first.exitCode) << first.log;
-            EXPECT_EQ(1u, kitCalls(first));
-            stage.first.reset();
+            EXPECT_EQ(0, first.exitCode) << first.lastMessage();
         }
         if (stage.deniedKey) {
-            EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION,
-                                                       stage.savedSecurity.data()));
+            EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, stage.savedSecurity.data()));
             RegCloseKey(stage.deniedKey);
         }
+        for (const std::string& folder : {workFolder(kWorkFolderName), runtimeSettingsFolder()})
+            if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());
         stage = Stage{};
     }
 
@@ -145,35 +128,35 @@ public:
     }
 };
 
-// A file where a folder must be; put back by removeFileForFolder.
+// A file where a folder must be (removed again by endStage).
 void fileForFolder(const std::string& folder) {
     emptyFolder(folder);
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) << GetLastError();
     writeFile(folder, "not a folder");
-    EXPECT_FALSE(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY) << folder;
-}
-void removeFileForFolder(const std::string& folder) {
-    if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());
 }
 
 TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     using Prepare = std::function<std::string(FaultMatrixE2E&)>;  // returns further arguments
-    using Check = std::function<void(FaultMatrixE2E&, const LauncherRun&)>;
     struct Row {
         const char* fault;
         Prepare prepare;
+        const char* program;
         long exitCode;
         std::string logged;  // part of one log entry, "<LEVEL>: <message>"; empty: nothing logged
         bool exported;       // the settings file is the exported one rather than the one before the run
         size_t kitCalls;
-        const char* program = E2E_SETUP_EXE;
-        Environment env = kInstallerSucceeds;
-        Check after = nullptr;  // further checks; the stage is ended after them
+        std::function<void(const LauncherRun&)> check = nullptr;
     };
     const auto none = [](FaultMatrixE2E&) { return std::string(); };
-    const auto installerResult = [none](const char* fault, long result) {
-        return Row{fault, none, result, "INFO: Wrapper exit code: " + std::to_string(result), false, 1, E2E_SETUP_EXE,
-                   {{"MAKO_TEST_MSIEXEC_RESULT", std::to_string(result)}}};
+    const auto installerResult = [](const char* fault, long result) {
+        return Row{fault, [result](FaultMatrixE2E& t) {
+                       t.stage.env = {{"MAKO_TEST_MSIEXEC_RESULT", std::to_string(result)}};
+                       return std::string();
+                   },
+                   E2E_SETUP_EXE, result, "INFO: Wrapper exit code: " + std::to_string(result), false, 1};
+    };
+    const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
+        return Row{fault, std::move(prepare), E2E_SETUP_EXE, -80, logged, false, 0};
     };
     const auto configFile = [](const std::string& bytes) {
         return [bytes](FaultMatrixE2E& t) {
@@ -181,83 +164,69 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
             return "INSTALLCFG=" + t.stage.folder + "install.cfg";
         };
     };
-    const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
-        return Row{fault, std::move(prepare), -80, logged, false, 0};
-    };
-    const std::string unableToInstall = "Unable to install Mako\n\n";
-    // FILLER=<2100 x> plus a space, " /qn" and the default ADDLOCAL: 2152 characters.
-    const std::string longFolder = "C:\\Kits\\" + std::string(241, 'd');  // within a configured folder's 260 bytes
+    const auto args = [](const std::string& text) { return [text](FaultMatrixE2E&) { return text; }; };
+    const char* const kit = E2E_SETUP_EXE;
+    const std::string unable = "Unable to install Mako\n\n", settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
+    const std::string noInstaller = "ERROR: The Windows Installer program could not be located";
 
     const std::vector<Row> rows = {
-        {"package work folder is a file",
-         [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
-         ERROR_PATH_NOT_FOUND, "ERROR: Installer : Wrapper.CreateFile  failed with error 3: ", false, 0,
-         E2E_SETUP_EXE, kInstallerSucceeds,
-         [](FaultMatrixE2E&, const LauncherRun&) { removeFileForFolder(workFolder(kWorkFolderName)); }},
-        {"archive resource 112 missing", none, 0, "INFO: Wrapper exit code: 0", true, 1, E2E_SETUP_NOCAB_EXE,
-         kInstallerSucceeds,
-         [](FaultMatrixE2E&, const LauncherRun& run) {
-             ASSERT_FALSE(run.installerCalls.empty());
-             EXPECT_EQ("signalled", field(run.installerCalls[0], "event"));
-             EXPECT_EQ("sz310270.cab missing", field(run.installerCalls[0], "archives"));
+        {"package work folder is a file", [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
+         kit, ERROR_PATH_NOT_FOUND, "ERROR: Installer : Wrapper.CreateFile  failed with error 3: ", false, 0},
+        {"archive resource 112 missing", none, E2E_SETUP_NOCAB_EXE, 0, "INFO: Wrapper exit code: 0", true, 1,
+         [](const LauncherRun& run) {
+             EXPECT_EQ("signalled", field(run.installerCalls.at(0), "event"));
+             EXPECT_EQ("sz310270.cab missing", field(run.installerCalls.at(0), "archives"));
          }},
-        {"package resource 101 missing", none, 1, "INFO: Wrapper exit code: 1", false, 0, E2E_SETUP_NOKIT_EXE},
-        {"agent resource 105 missing (real installer)",
-         [](FaultMatrixE2E&) { return DeleteFileA((agentFolder() + "\\au.msi").c_str()), std::string(); }, 0,
-         "INFO: Wrapper exit code: 0", true, 1, E2E_SETUP_NOAGENT_EXE, {},
-         [](FaultMatrixE2E&, const LauncherRun& run) {
-             EXPECT_EQ(1u, run.installerCalls.size()) << "an agent installed";
+        {"package resource 101 missing", none, E2E_SETUP_NOKIT_EXE, 1, "INFO: Wrapper exit code: 1", false, 0},
+        {"agent resource 105 missing (real installer)", [](FaultMatrixE2E& t) { return t.stage.env.clear(), std::string(); },
+         E2E_SETUP_NOAGENT_EXE, 0, "INFO: Wrapper exit code: 0", true, 1,
+         [](const LauncherRun& run) {
+             EXPECT_EQ(1u, run.installerCalls.size()) << "an agent was installed";
              EXPECT_TRUE(runtimeRegistered()) << "the runtime that lets the agent in is missing";
-             EXPECT_FALSE(fileExists(agentFolder() + "\\au.msi"));
          }},
-        {"no installer location",
-         [](FaultMatrixE2E&) { return deleteValue(kInstallerKey, "InstallerLocation"), std::string(); }, -3,
-         "ERROR: The Windows Installer program could not be located", false, 0},
-        {"installer key may not be read", [](FaultMatrixE2E& t) { return t.denyReading(kInstallerKey), std::string(); },
-         -3, "ERROR: The Windows Installer program could not be located", false, 0},
-        {"installer arguments too long",
-         [](FaultMatrixE2E&) { return "MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); }, 1639,
-         "ERROR: The installer command was not run: installerArguments would be 2152 characters long; at most 2047 fit",
-         false, 0},
+        {"no installer location", [](FaultMatrixE2E&) { return deleteValue(kInstallerKey, "InstallerLocation"), std::string(); },
+         kit, -3, noInstaller, false, 0},
+        {"installer key may not be read", [](FaultMatrixE2E& t) { return t.denyReading(kInstallerKey), std::string(); }, kit,
+         -3, noInstaller, false, 0},
+        // Refused like a newer build, never taken for no installed copy.
+        {"kit key of this version may not be read",
+         [](FaultMatrixE2E& t) { return setString(kKitKey, "BuildNumber", "9"), t.denyReading(kKitKey), std::string(); },
+         kit, -1, "ERROR: Error Opening registry key SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27: 5", false, 0},
+        // FILLER=<2100 x> plus a space, " /qn" and the default ADDLOCAL: 2152 characters.
+        {"installer arguments too long", args("MSI_CMDLINE=FILLER=" + std::string(2100, 'x')), kit, 1639,
+         "ERROR: The installer command was not run: installerArguments would be 2152 characters long; at most 2047 fit", false, 0},
+        // The folder fits a configured folder's 260 bytes.
         {"install folder pushes the command past its buffer",
-         [&](FaultMatrixE2E&) { return "MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=" + longFolder; },
+         args("MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=C:\\Kits\\" + std::string(241, 'd')), kit,
          1639, "ERROR: The installer command was not run: finalCommand would be ", false, 0},
         installerResult("installer result 1603", 1603),
         installerResult("installer result 3010 (restart needed)", 3010),
         installerResult("installer result 1602 (cancelled)", 1602),
-        installerResult("installer crashed (access violation)", kAccessViolation),
-        {"runtime settings folder is a file",
-         [](FaultMatrixE2E&) { return fileForFolder(runtimeSettingsFolder()), std::string(); }, -80,
-         "ERROR: Fails on writing to the runtime config file.", false, 0, E2E_SETUP_EXE, kInstallerSucceeds,
-         [](FaultMatrixE2E&, const LauncherRun&) { removeFileForFolder(runtimeSettingsFolder()); }},
-        {"runtime settings file held without write sharing",
-         [](FaultMatrixE2E& t) { return t.hold(runtimeSettingsFile()), std::string(); }, -80,
-         "ERROR: Fails on writing to the runtime config file.", false, 0},
-        {"log file held without write sharing",
-         [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); }, 0, "", true, 1},
+        installerResult("installer crashed (access violation)", static_cast<long>(0xC0000005)),
+        {"runtime settings folder is a file", [](FaultMatrixE2E&) { return fileForFolder(runtimeSettingsFolder()), std::string(); },
+         kit, -80, settingsNotWritten, false, 0},
+        {"runtime settings file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(runtimeSettingsFile()), std::string(); },
+         kit, -80, settingsNotWritten, false, 0},
+        {"log file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); },
+         kit, 0, "", true, 1},
         {"second launcher",
          [](FaultMatrixE2E& t) {
              t.stage.first = std::make_unique<Process>();
-             t.stage.firstFolder = t.nextRunFolder();
-             t.stage.release = t.stage.firstFolder + "release";
-             t.startPaused(*t.stage.first, t.stage.firstFolder, t.stage.release);
+             t.startPaused(*t.stage.first, t.stage.firstFolder = t.nextRunFolder());
              return std::string();
          },
-         -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
-        // Ended by force inside the installer: the settings exported before it stay (no restore runs).
-        {"launcher ended during the installation",
-         [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
-         static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
-        configurationError("install configuration file missing", [](FaultMatrixE2E& t) {
-            return "INSTALLCFG=" + t.stage.folder + "missing.cfg";
-        }, unableToInstall + "Unable to open file "),
+         kit, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        // The settings exported before the installer started stay: no restore runs.
+        {"launcher ended during the installation", [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
+         kit, static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
+        configurationError("install configuration file missing",
+                           [](FaultMatrixE2E& t) { return "INSTALLCFG=" + t.stage.folder + "missing.cfg"; }, unable + "Unable to open file "),
         configurationError("install configuration file not plain text", configFile("EULA=Enable\n\xFF\xFE\n"),
                            "install.cfg is not in plain text."),
-        configurationError("install configuration file too long",
-                           configFile("EULA=Enable\n" + std::string(1048576, '#')), "install.cfg is too long."),
-        configurationError("unsupported switch", [](FaultMatrixE2E&) { return std::string("/bogus"); },
-                           unableToInstall + "There are errors in the following switches:\n"),
-        configurationError("enterprise-only key", [](FaultMatrixE2E&) { return std::string("DEPLOYMENT_RULE_SET=C:\\rules"); },
+        configurationError("install configuration file too long", configFile("EULA=Enable\n" + std::string(1048576, '#')),
+                           "install.cfg is too long."),
+        configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
+        configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
                            "There are errors in the following switches:\n\"DEPLOYMENT_RULE_SET\";"),
     };
 
@@ -267,18 +236,14 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         createFolders(runtimeSettingsFolder());
         writeFile(runtimeSettingsFile(), kSettingsBefore);
         stage.folder = nextRunFolder();
-        stage.env = row.env;
         const std::string arguments = kArguments + row.prepare(*this);
         const std::string settingsBefore = readFile(runtimeSettingsFile());
 
         Process process;
-        if (stage.endByForce) {  // then the stand-in is released; its record shows it ended
-            const std::string release = stage.folder + "release";
-            stage.env.emplace_back("MAKO_TEST_PAUSE_UNTIL", release);
-            start(process, row.program, arguments, stage.folder, stage.env);
-            ASSERT_TRUE(waitForFile(release + ".waiting", &process));
+        if (stage.endByForce) {  // the stand-in is released afterwards; its record shows it ended
+            startPaused(process, stage.folder, arguments);
             EXPECT_TRUE(process.terminate(kEndedByForce));
-            writeFile(release, "");
+            writeFile(stage.folder + "release", "");
             EXPECT_TRUE(waitForFile(stage.folder + "msiexec-calls.txt"));
         } else {
             start(process, row.program, arguments, stage.folder, stage.env);
@@ -286,16 +251,12 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         const LauncherRun run = finish(process, stage.folder);
 
         EXPECT_EQ(row.exitCode, run.exitCode) << run.lastMessage();
-        if (row.logged.empty()) {
-            EXPECT_EQ("", run.log);
-        } else {
-            EXPECT_TRUE(std::any_of(run.entries.begin(), run.entries.end(),
-                                    [&](const std::string& entry) { return entry.find(row.logged) != std::string::npos; }))
-                << "not logged: " << row.logged << "\n" << run.log;
-        }
+        EXPECT_TRUE(row.logged.empty() ? run.log.empty() : std::any_of(run.entries.begin(), run.entries.end(), [&](const std::string& e) {
+            return e.find(row.logged) != std::string::npos;
+        })) << "not logged: " << row.logged << "\n" << run.log;
         EXPECT_EQ(row.exported ? kSettingsExported : settingsBefore, readFile(runtimeSettingsFile()));
-        EXPECT_EQ(row.kitCalls, kitCalls(run)) << run.log;
-        if (row.after) row.after(*this, run);
+        EXPECT_EQ(row.kitCalls, kitCalls(run));
+        if (row.check) row.check(run);
         endStage();
         EXPECT_THAT(strayFiles(), IsEmpty());
         EXPECT_FALSE(fileExists(markerPath())) << "the marker outlived the run";
@@ -316,7 +277,7 @@ TEST_F(FaultMatrixE2E, OfLaunchersStartedTogetherExactlyOneInstalls) {
         for (int i = 0; i < kLaunchers; ++i) start(launchers[i], E2E_SETUP_EXE, "/s", folders[i] = nextRunFolder(), paused);
 
         ASSERT_TRUE(waitForFile(release + ".waiting")) << "none reached the installer";
-        const auto running = [&] { return std::count_if(std::begin(launchers), std::end(launchers), [](const Process& p) { return p.running(); }); };
+        const auto running = [&] { return std::count_if(launchers, launchers + kLaunchers, [](const Process& p) { return p.running(); }); };
         for (int waited = 0; running() > 1 && waited < 120000; waited += 20) Sleep(20);
         ASSERT_EQ(1, running()) << "not exactly one launcher inside the installer";
         int installing = 0;
@@ -330,19 +291,19 @@ TEST_F(FaultMatrixE2E, OfLaunchersStartedTogetherExactlyOneInstalls) {
             EXPECT_TRUE(refused.installerCalls.empty());
         }
 
-        if (round % 10 == 0) {
+        const bool endByForce = round % 10 == 0;
+        if (endByForce) {
             EXPECT_TRUE(launchers[installing].terminate(kEndedByForce));
-            writeFile(release, "");
-            EXPECT_TRUE(waitForFile(folders[installing] + "msiexec-calls.txt")) << "the installer stand-in did not end";
-            EXPECT_EQ(static_cast<long>(kEndedByForce), finish(launchers[installing], folders[installing]).exitCode);
+        }
+        writeFile(release, "");
+        EXPECT_TRUE(waitForFile(folders[installing] + "msiexec-calls.txt")) << "the installer stand-in did not end";
+        const LauncherRun installed = finish(launchers[installing], folders[installing]);
+        EXPECT_EQ(endByForce ? static_cast<long>(kEndedByForce) : 0, installed.exitCode) << installed.lastMessage();
+        EXPECT_EQ(1u, kitCalls(installed));
+        if (endByForce) {
             const LauncherRun late = runLauncher("/s", paused);
             EXPECT_EQ(0, late.exitCode) << late.lastMessage();
             EXPECT_EQ(1u, kitCalls(late));
-        } else {
-            writeFile(release, "");
-            const LauncherRun installed = finish(launchers[installing], folders[installing]);
-            EXPECT_EQ(0, installed.exitCode) << installed.lastMessage();
-            EXPECT_EQ(1u, kitCalls(installed));
         }
         ASSERT_FALSE(fileExists(markerPath())) << "the marker outlived the round";
     }
