@@ -136,6 +136,7 @@ void fileForFolder(const std::string& folder) {
 }
 
 TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
+    ASSERT_EQ(1252u, GetACP()) << "run with LC_ALL=en_US.UTF-8";
     using Prepare = std::function<std::string(FaultMatrixE2E&)>;  // returns further arguments
     struct Row {
         const char* fault;
@@ -156,7 +157,9 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                    E2E_SETUP_EXE, result, "INFO: Wrapper exit code: " + std::to_string(result), false, 1};
     };
     const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
-        return Row{fault, std::move(prepare), E2E_SETUP_EXE, -80, logged, false, 0};
+        return Row{fault, std::move(prepare), E2E_SETUP_EXE, -80, logged, false, 0, [](const LauncherRun&) {
+                       EXPECT_FALSE(fileExists(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi")) << "package written";
+                   }};
     };
     const auto configFile = [](const std::string& bytes) {
         return [bytes](FaultMatrixE2E& t) {
@@ -166,7 +169,9 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     };
     const auto args = [](const std::string& text) { return [text](FaultMatrixE2E&) { return text; }; };
     const char* const kit = E2E_SETUP_EXE;
-    const std::string unable = "Unable to install Mako\n\n", settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
+    const std::string unable = "ERROR: Unable to install Mako\n\n", settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC", kitDir = "C:\\Kits\\" + japanese;
+    const std::string refused = " contains characters that the language for non-Unicode programs of this computer cannot represent.";
     const std::string noInstaller = "ERROR: The Windows Installer program could not be located";
 
     const std::vector<Row> rows = {
@@ -225,6 +230,19 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            "install.cfg is not in plain text."),
         configurationError("install configuration file too long", configFile("EULA=Enable\n" + std::string(1048576, '#')),
                            "install.cfg is too long."),
+        // Under code page 1252.
+        configurationError("install folder the code page cannot hold", args("INSTALLDIR=" + kitDir), unable + "The value of INSTALLDIR" + refused),
+        configurationError("public runtime folder the code page cannot hold", args("/INSTALLDIRPUBLOOM=" + kitDir),
+                           unable + "The value of /INSTALLDIRPUBLOOM" + refused),
+        configurationError("installer arguments the code page cannot hold", args("MSI_CMDLINE=KITNOTE=" + japanese),
+                           unable + "The value of MSI_CMDLINE" + refused),
+        configurationError("installer log the code page cannot hold",
+                           [japanese](FaultMatrixE2E& t) { return "/l*v " + t.stage.folder + japanese + ".log"; }, unable + "The value of /l" + refused),
+        configurationError("key without value in the install configuration file", configFile("EULA=Enable\nINSTALLDIR\n"),
+                           "install.cfg is malformed in line 2.\nCheck data and formatting of the file."),
+        configurationError("key without value in the runtime settings file",
+                           [](FaultMatrixE2E&) { return writeFile(runtimeSettingsFile(), std::string(kSettingsBefore) + "EULA\n"), std::string(); },
+                           "mako.settings.cfg is malformed in line 2."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
         configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
                            "There are errors in the following switches:\n\"DEPLOYMENT_RULE_SET\";"),
