@@ -9,7 +9,6 @@
 // after windows.h
 #include <sddl.h>
 
-using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace {
@@ -20,8 +19,6 @@ using namespace e2e;
 const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
 const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
-const Environment kInstallerSucceeds = {{"MAKO_TEST_MSIEXEC_RESULT", "0"}};
-constexpr long kAccessViolation = static_cast<long>(0xC0000005);
 constexpr UINT kEndedByForce = 0xDEAD;
 
 std::string agentFolder() { return localLowFolder() + "\\Brennic\\Mako\\AU"; }
@@ -169,7 +166,8 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     };
     const auto args = [](const std::string& text) { return [text](FaultMatrixE2E&) { return text; }; };
     const char* const kit = E2E_SETUP_EXE;
-    const std::string unable = "ERROR: Unable to install Mako\n\n", settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
+    const std::string unable = "ERROR: Unable to install Mako\n\n";
+    const std::string settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
     const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC", kitDir = "C:\\Kits\\" + japanese;
     const std::string refused = " contains characters that the language for non-Unicode programs of this computer cannot represent.";
     const std::string noInstaller = "ERROR: The Windows Installer program could not be located";
@@ -225,23 +223,28 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         {"launcher ended during the installation", [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
          kit, static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
         configurationError("install configuration file missing",
-                           [](FaultMatrixE2E& t) { return "INSTALLCFG=" + t.stage.folder + "missing.cfg"; }, unable + "Unable to open file "),
+                           [](FaultMatrixE2E& t) { return "INSTALLCFG=" + t.stage.folder + "missing.cfg"; },
+                           unable + "Unable to open file "),
         configurationError("install configuration file not plain text", configFile("EULA=Enable\n\xFF\xFE\n"),
                            "install.cfg is not in plain text."),
         configurationError("install configuration file too long", configFile("EULA=Enable\n" + std::string(1048576, '#')),
                            "install.cfg is too long."),
         // Under code page 1252.
-        configurationError("install folder the code page cannot hold", args("INSTALLDIR=" + kitDir), unable + "The value of INSTALLDIR" + refused),
+        configurationError("install folder the code page cannot hold", args("INSTALLDIR=" + kitDir),
+                           unable + "The value of INSTALLDIR" + refused),
         configurationError("public runtime folder the code page cannot hold", args("/INSTALLDIRPUBLOOM=" + kitDir),
                            unable + "The value of /INSTALLDIRPUBLOOM" + refused),
         configurationError("installer arguments the code page cannot hold", args("MSI_CMDLINE=KITNOTE=" + japanese),
                            unable + "The value of MSI_CMDLINE" + refused),
         configurationError("installer log the code page cannot hold",
-                           [japanese](FaultMatrixE2E& t) { return "/l*v " + t.stage.folder + japanese + ".log"; }, unable + "The value of /l" + refused),
+                           [japanese](FaultMatrixE2E& t) { return "/l*v " + t.stage.folder + japanese + ".log"; },
+                           unable + "The value of /l" + refused),
         configurationError("key without value in the install configuration file", configFile("EULA=Enable\nINSTALLDIR\n"),
                            "install.cfg is malformed in line 2.\nCheck data and formatting of the file."),
         configurationError("key without value in the runtime settings file",
-                           [](FaultMatrixE2E&) { return writeFile(runtimeSettingsFile(), std::string(kSettingsBefore) + "EULA\n"), std::string(); },
+                           [](FaultMatrixE2E&) {
+                               return writeFile(runtimeSettingsFile(), std::string(kSettingsBefore) + "EULA\n"), std::string();
+                           },
                            "mako.settings.cfg is malformed in line 2."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
         configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
