@@ -30,7 +30,8 @@
 //                              first install call of the record file; "always": after every install call
 //   MAKO_TEST_REAL_MSIEXEC     the program to forward to; default <system folder>\msiexec.exe
 //   MAKO_TEST_PAUSE_UNTIL      a file: before anything else, wait until it exists (60 s at most), so that a
-//                              test can act while the launcher sits inside the installer
+//                              test can act while the launcher sits inside the installer; the file named
+//                              like it with ".waiting" added gets a line when the wait begins
 // The registry view is this program's own, which is the launcher's when both come from one build.
 #include <windows.h>
 #include <shellapi.h>
@@ -173,6 +174,7 @@ DWORD forward(const wchar_t* commandLine, std::string& note) {
 void pauseUntilReleased() {
     const std::wstring release = environment(L"MAKO_TEST_PAUSE_UNTIL");
     if (release.empty()) return;
+    stand_in::appendToFile(release + L".waiting", "waiting\n");
     for (int waited = 0; waited < 60000; waited += 50) {
         if (GetFileAttributesW(release.c_str()) != INVALID_FILE_ATTRIBUTES) return;
         Sleep(50);

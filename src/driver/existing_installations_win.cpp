@@ -50,7 +50,9 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
     const std::string loomKey = loomVersionKey();
     ReopenableKey key(HKEY_LOCAL_MACHINE);
 
-    if (key.reopen(forgeKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
+    // Only a key that is not there means no copy: one that may not be read goes on to the build test,
+    // which logs the refused open and counts it as a newer build, never as absent.
+    if (key.reopen(forgeKey, viewAccess(nativeX64)) == ERROR_FILE_NOT_FOUND) {
         WRAPPER_UTILS_LOG(INFO, kNoSameForgeLine, kFunction, "No same version Forge exists");
     } else if (!IsSameOrOlderBuildInstalled(true, nativeX64)) {
         if (!silent) {
@@ -63,7 +65,7 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
         return 0;
     }
 
-    if (key.reopen(loomKey, viewAccess(nativeX64)) != ERROR_SUCCESS) {
+    if (key.reopen(loomKey, viewAccess(nativeX64)) == ERROR_FILE_NOT_FOUND) {
         WRAPPER_UTILS_LOG(INFO, kNoSameLoomLine, kFunction, "No same version Loom exists");
         return 1;
     }

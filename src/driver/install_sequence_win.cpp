@@ -154,7 +154,11 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
                                 writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId), payload::kInstallerResourceType, msiPath);
     if (packageWritten) {
         // 16: the Windows Installer program.
-        if (!GetWIPath(msiexecPath, sizeof msiexecPath)) return exit_code::NoInstallerPath;
+        if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
+            LAUNCHER_LOG(ERROR, kEntry, "The Windows Installer program could not be located: no readable "
+                                        "InstallerLocation under HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
+            return exit_code::NoInstallerPath;
+        }
 
         // 17: the installer command.
         ForgeCommandInputs inputs;

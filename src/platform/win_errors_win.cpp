@@ -110,6 +110,8 @@ void fatalError(const char* what) {
     const char* subject = what ? what : "";
     std::vector<char> text(strlen(shown) + strlen(subject) + 40, '\0');
     snprintf(text.data(), text.size(), "%s failed with error %d: %s", subject, static_cast<int>(code), shown);
+    // A silent run's box goes unseen (or blocks until someone closes it): the log must say why it ended.
+    LAUNCHER_LOG(ERROR, "fatalError", text.data());
     MessageBoxA(nullptr, text.data(), "Error", MB_OK);
     LocalFree(systemText);
     ExitProcess(code);

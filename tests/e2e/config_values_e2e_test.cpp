@@ -1,10 +1,9 @@
 // Configuration values on their way to the installer: non-ASCII folder names, properties and log
-// paths arrive in the process code page and install for real; values that code page cannot hold,
-// and keys without value in a settings file, end the run before anything is written.
+// paths arrive in the process code page and install for real (values that code page cannot hold:
+// fault_matrix_e2e_test.cpp).
 #include "e2e/e2e_support.h"
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -53,58 +52,6 @@ TEST_F(ConfigValuesE2E, NonAsciiValuesReachTheInstallerInTheCodePageAndInstall) 
     for (const char* file : {"\\README.txt", "\\bin\\forge.dat"}) EXPECT_TRUE(existsWide(kitDir + file)) << file;
     EXPECT_EQ(utf16(runtimeDir + "\\"), readWide(kRuntimeKey, L"MakoHome", kLauncherView));
     EXPECT_TRUE(existsWide(log)) << "the installer wrote no log under the name given";
-}
-
-// Each row leaves the runtime settings file it starts with and asks for a change that an export
-// would write, so a run that got as far as the export would show.
-TEST_F(ConfigValuesE2E, FaultySourcesEndTheRunBeforeAnythingIsWritten) {
-    ASSERT_EQ(1252u, GetACP()) << "run with LC_ALL=en_US.UTF-8";
-    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC";
-    const std::string refused = " contains characters that the language for non-Unicode programs of this computer "
-                                "cannot represent.";
-    struct Row {
-        const char* what;
-        std::function<std::string(const std::string& folder)> arguments;  // prepares what the row needs
-        std::string runtimeFile;
-        std::string logged;  // part of an ERROR entry
-    };
-    const std::string goodRuntimeFile = "AUTO_UPDATE=Disable\n";
-    const std::vector<Row> rows = {
-        {"install folder", [&](const std::string&) { return "INSTALLDIR=C:\\Kits\\" + japanese; }, goodRuntimeFile,
-         "The value of INSTALLDIR" + refused},
-        {"public runtime folder", [&](const std::string&) { return "/INSTALLDIRPUBLOOM=C:\\Kits\\" + japanese; },
-         goodRuntimeFile, "The value of /INSTALLDIRPUBLOOM" + refused},
-        {"installer arguments", [&](const std::string&) { return "MSI_CMDLINE=KITNOTE=" + japanese; }, goodRuntimeFile,
-         "The value of MSI_CMDLINE" + refused},
-        {"installer log", [&](const std::string& folder) { return "/l*v " + folder + japanese + ".log"; },
-         goodRuntimeFile, "The value of /l" + refused},
-        {"key without value in the install configuration file",
-         [](const std::string& folder) {
-             writeFile(folder + "install.cfg", "EULA=Enable\nINSTALLDIR\n");
-             return "INSTALLCFG=" + folder + "install.cfg";
-         },
-         goodRuntimeFile, "install.cfg is malformed in line 2.\nCheck data and formatting of the file."},
-        {"key without value in the runtime settings file", [](const std::string&) { return std::string(); },
-         goodRuntimeFile + "EULA\n", "mako.settings.cfg is malformed in line 2."},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        resetMachine();
-        createFolders(runtimeSettingsFolder());
-        writeFile(runtimeSettingsFile(), row.runtimeFile);
-        const std::string folder = nextRunFolder();
-        Process process;
-        start(process, E2E_SETUP_EXE, "/s AUTO_UPDATE=Enable " + row.arguments(folder), folder);
-        const LauncherRun run = finish(process, folder);
-
-        EXPECT_EQ(-80, run.exitCode);
-        EXPECT_TRUE(run.logged("ERROR", row.logged)) << "not logged: " << row.logged << "\n" << run.log;
-        EXPECT_TRUE(run.logged("INFO", "Error occurred while loading configuration settings. Exiting installer."));
-        EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code")));
-        EXPECT_TRUE(run.installerCalls.empty()) << run.installerCalls.size() << " installer calls";
-        EXPECT_FALSE(fileExists(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi")) << "package written";
-        EXPECT_EQ(row.runtimeFile, readFile(runtimeSettingsFile())) << "runtime settings file changed";
-    }
 }
 
 }  // namespace

@@ -42,14 +42,21 @@ inline void writeFile(const std::string& path, const std::string& bytes) { std::
 
 inline void createFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
 
-inline void emptyFolder(const std::string& folder) {  // the files directly inside it
+// The names of the files directly inside folder.
+inline std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
+    return names;
+}
+
+inline void emptyFolder(const std::string& folder) {
+    for (const std::string& name : filesIn(folder)) DeleteFileA((folder + "\\" + name).c_str());
 }
 
 // A known folder in the process code page; empty when the system has none.
@@ -156,6 +163,7 @@ public:
         info = PROCESS_INFORMATION{};
         return false;
     }
+    bool terminate(UINT code) { return info.hProcess && TerminateProcess(info.hProcess, code); }
     bool running() const { return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
     // The full 32-bit exit code in signed form; false when still running after timeoutMs.
     bool wait(DWORD timeoutMs, long& exitCode) {

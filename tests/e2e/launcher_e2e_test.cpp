@@ -1,5 +1,5 @@
-// The built launcher end to end under Wine: installs, exit codes, reinstall requests, the marker and
-// the user-interface language (support and fixture in e2e_support.h).
+// The built launcher end to end under Wine: installs, reinstall requests and the user-interface
+// language (faults and their exit codes: fault_matrix_e2e_test.cpp; support and fixture: e2e_support.h).
 #include "e2e/e2e_support.h"
 
 using ::testing::HasSubstr;
@@ -39,92 +39,6 @@ TEST_F(LauncherE2E, SilentInstallInstallsKitFromExtractedPayload) {
     EXPECT_EQ("Wrapper exit code: 0", run.lastMessage()) << run.log;
 }
 
-// Runs that end before any installer is started.
-TEST_F(LauncherE2E, ExitCodesWithoutInstallerRun) {
-    struct Row {
-        const char* what;
-        std::function<std::string(const std::string& folder)> arguments;  // prepares what the row needs
-        const char* program;
-        long expected;
-        std::vector<std::pair<const char*, std::string>> logged;  // level and part of an entry's message
-        const char* lastMessage;                                   // nullptr: no "Wrapper exit code" line
-    };
-    const std::string longFolder = "C:\\Kits\\" + std::string(241, 'd');  // 249 bytes: within the 260-byte limit of a configured folder
-    const std::vector<Row> rows = {
-        {"installer location unreadable",
-         [](const std::string&) {
-             deleteValue(kInstallerKey, "InstallerLocation");
-             return std::string("/s");
-         },
-         E2E_SETUP_EXE, -3, {}, nullptr},
-        // FILLER=<2100 x> plus a space, " /qn" and the default ADDLOCAL: 2152 characters.
-        {"installer arguments too long for their buffer",
-         [](const std::string&) { return "/s MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); }, E2E_SETUP_EXE, 1639,
-         {{"ERROR", "The installer command was not run: installerArguments would be 2152 characters long; at most 2047 fit"}},
-         "Wrapper exit code: 1639"},
-        {"install folder pushes the command past its buffer",
-         [&](const std::string&) { return "/s MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=" + longFolder; },
-         E2E_SETUP_EXE, 1639, {{"ERROR", "The installer command was not run: finalCommand would be "}},
-         "Wrapper exit code: 1639"},
-        {"package resource 101 missing", [](const std::string&) { return std::string("/s"); }, E2E_SETUP_NOKIT_EXE, 1,
-         {}, "Wrapper exit code: 1"},
-        // A file where the runtime settings folder belongs: the export fails before any installer runs.
-        {"runtime settings file cannot be written",
-         [](const std::string&) {
-             emptyFolder(runtimeSettingsFolder());
-             RemoveDirectoryA(runtimeSettingsFolder().c_str());
-             writeFile(runtimeSettingsFolder(), "not a folder");
-             const DWORD attributes = GetFileAttributesA(runtimeSettingsFolder().c_str());
-             EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-                 << "the settings folder could not be replaced by a file";
-             return std::string("/s AUTO_UPDATE=Disable");
-         },
-         E2E_SETUP_EXE, -80,
-         {{"ERROR", "Fails on writing to the runtime config file."},
-          {"INFO", "Error occurred while exporting configuration settings. Exiting installer."}},
-         nullptr},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        resetMachine();
-        const std::string folder = nextRunFolder();
-        Process process;
-        start(process, row.program, row.arguments(folder), folder);
-        const LauncherRun run = finish(process, folder);
-        EXPECT_EQ(row.expected, run.exitCode);
-        EXPECT_TRUE(run.installerCalls.empty()) << run.installerCalls.size() << " installer calls";
-        for (const auto& line : row.logged)
-            EXPECT_TRUE(run.logged(line.first, line.second)) << "not logged: " << line.second << "\n" << run.log;
-        if (row.lastMessage) {
-            EXPECT_EQ(row.lastMessage, run.lastMessage()) << run.log;
-        } else {
-            EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code"))) << run.log;
-        }
-        restoreInstallerLocation();
-        if (!(GetFileAttributesA(runtimeSettingsFolder().c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
-            DeleteFileA(runtimeSettingsFolder().c_str());
-        }
-    }
-}
-
-// The installer's own result is the exit code; a failed install puts the runtime settings file back.
-TEST_F(LauncherE2E, InstallerResultIsExitCodeAndFailureRestoresRuntimeSettings) {
-    for (const std::string result : {"1603", "3010", "0"}) {
-        SCOPED_TRACE("installer result " + result);
-        resetMachine();
-        createFolders(commonAppDataFolder() + "\\Brennic\\Mako");
-        writeFile(runtimeSettingsFile(), "AUTO_UPDATE=Disable\n");
-        const LauncherRun run = runLauncher("AUTO_UPDATE=Enable /s", {{"MAKO_TEST_MSIEXEC_RESULT", result}});
-        EXPECT_EQ(std::stol(result), run.exitCode);
-        expectOneInstallCall(run, result);
-        const bool restored = result != "0";
-        const std::string settings = readFile(runtimeSettingsFile());
-        EXPECT_THAT(settings, HasSubstr(restored ? "AUTO_UPDATE=Disable" : "AUTO_UPDATE=Enable"));
-        EXPECT_THAT(settings, Not(HasSubstr(restored ? "AUTO_UPDATE=Enable" : "AUTO_UPDATE=Disable")));
-        EXPECT_EQ("Wrapper exit code: " + result, run.lastMessage());
-    }
-}
-
 // A "reinstall" request left by the package's run gets exactly one identical rerun.
 TEST_F(LauncherE2E, ReinstallRequestRerunsOnce) {
     for (const std::string request : {"once", "always"}) {  // how often the stand-in leaves the request
@@ -138,39 +52,6 @@ TEST_F(LauncherE2E, ReinstallRequestRerunsOnce) {
         readString(kVelmoraKey, "InstallStatus", status);
         EXPECT_EQ(request == "always" ? "reinstall" : "<none>", status);
     }
-}
-
-// A second launcher started while the first sits inside the installer is refused with -1; the
-// first then ends normally.
-TEST_F(LauncherE2E, SecondLauncherIsRefusedWhileFirstHoldsMarker) {
-    const std::string firstFolder = nextRunFolder();
-    const std::string release = firstFolder + "release";
-    Process first;
-    start(first, E2E_SETUP_EXE, "/s", firstFolder,
-          {{"MAKO_TEST_PAUSE_UNTIL", release}, {"MAKO_TEST_MSIEXEC_RESULT", "0"}});
-
-    // The event is set once the archives are written, right before or while the installer runs.
-    bool inside = false;
-    for (int waited = 0; waited < 120000 && !inside && first.running(); waited += 100) {
-        if (HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent")) {
-            inside = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-            CloseHandle(event);
-        }
-        if (!inside) Sleep(100);
-    }
-    ASSERT_TRUE(inside) << "the first launcher did not reach the installer";
-
-    const LauncherRun second = runLauncher("/s");
-    EXPECT_EQ(-1, second.exitCode);
-    EXPECT_TRUE(second.logged("INFO", "Forge wrapper: Another Mako installation is in progress.")) << second.log;
-    EXPECT_TRUE(second.installerCalls.empty());
-    EXPECT_TRUE(first.running()) << "the first launcher ended before the second was checked";
-
-    writeFile(release, "");
-    const LauncherRun firstRun = finish(first, firstFolder);
-    EXPECT_EQ(0, firstRun.exitCode);
-    EXPECT_EQ(1u, firstRun.installerCalls.size());
-    EXPECT_FALSE(fileExists(markerPath())) << "the marker outlived its holder";
 }
 
 void expectJapaneseInstall(const LauncherRun& run) {

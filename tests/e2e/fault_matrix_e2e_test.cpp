@@ -1,0 +1,333 @@
+// The faults a silent run can meet, one row each, end to end under Wine; then launchers started
+// together. Every row starts from the runtime settings file below and asks for a change that the
+// export writes, and checks: the exit code, a log entry, the settings file (as before the run, or
+// exactly the exported one where the installation went ahead), no stray file in the work folders or
+// beside the settings file, and no marker after the run.
+#include <memory>
+
+#include "e2e/e2e_support.h"
+// after windows.h
+#include <sddl.h>
+
+using ::testing::IsEmpty;
+
+namespace {
+
+using namespace e2e;
+
+// As the launcher itself rewrites an existing file.
+const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
+const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
+const char kArguments[] = "/s AUTO_UPDATE=Enable ";
+constexpr UINT kEndedByForce = 0xDEAD;
+
+std::string agentFolder() { return localLowFolder() + "\\Brennic\\Mako\\AU"; }
+
+// Files other than the payload, the marker's folder's (none after the run) and the settings file.
+std::vector<std::string> strayFiles() {
+    std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+        {workFolder(kWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
+        {workFolder(kOtherWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
+        {localLowFolder() + "\\Halden\\Mako", {}},
+        {agentFolder(), {"au.msi"}},
+        {runtimeSettingsFolder(), {"mako.settings.cfg"}}};
+    std::vector<std::string> stray;
+    for (const auto& folder : expected)
+        for (const std::string& name : filesIn(folder.first))
+            if (std::find(folder.second.begin(), folder.second.end(), name) == folder.second.end())
+                stray.push_back(folder.first + "\\" + name);
+    return stray;
+}
+
+// Polls for path, while process runs if one is given; false after two minutes or when it ended.
+bool waitForFile(const std::string& path, const Process* process = nullptr) {
+    for (int waited = 0; waited < 120000; waited += 20) {
+        if (fileExists(path)) return true;
+        if (process && !process->running()) return fileExists(path);
+        Sleep(20);
+    }
+    return false;
+}
+
+// Calls of the kit's installer, the update agent's left out.
+size_t kitCalls(const LauncherRun& run) {
+    return std::count_if(run.installerCalls.begin(), run.installerCalls.end(), [](const RecordedCall& call) {
+        return field(call, "command").find("au.msi") == std::string::npos;
+    });
+}
+
+// Public: the rows' set-up functions take the fixture.
+class FaultMatrixE2E : public LauncherE2E {
+public:
+    using LauncherE2E::nextRunFolder;
+    // What a row sets up beside the launcher under test; ended or put back after the row.
+    struct Stage {
+        std::string folder;  // the run folder of the launcher under test (its TEMP)
+        Environment env = {{"MAKO_TEST_MSIEXEC_RESULT", "0"}};
+        std::unique_ptr<Process> holder, first;  // hold_file; a launcher waiting inside the installer
+        std::string firstFolder;
+        bool endByForce = false;  // the launcher under test is ended inside the installer
+        HKEY deniedKey = nullptr;
+        std::vector<BYTE> savedSecurity;
+    };
+    Stage stage;
+
+    // hold_file keeps path open for writing, sharing reading only, until ended.
+    void hold(const std::string& path) {
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "mako-e2e-held");
+        DWORD error = 0;
+        stage.holder = std::make_unique<Process>();
+        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held", error)) << error;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "hold_file did not take " << path;
+        CloseHandle(ready);
+    }
+
+    // A launcher whose installer (the recording msiexec.exe) waits until <folder>release exists.
+    void startPaused(Process& process, const std::string& folder, const std::string& arguments = kArguments) {
+        Environment env = stage.env;
+        env.emplace_back("MAKO_TEST_PAUSE_UNTIL", folder + "release");
+        start(process, E2E_SETUP_EXE, arguments, folder, env);
+        ASSERT_TRUE(waitForFile(folder + "release.waiting", &process)) << "the launcher did not reach the installer";
+    }
+
+    // Denies everyone reading the key; the handle is kept for putting its rules back.
+    void denyReading(const char* path) {
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL | WRITE_DAC, &stage.deniedKey));
+        DWORD size = 0;
+        RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, nullptr, &size);
+        stage.savedSecurity.resize(size);
+        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, stage.savedSecurity.data(), &size));
+        PSECURITY_DESCRIPTOR denied = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &denied, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, denied));
+        LocalFree(denied);
+    }
+
+    void endStage() {
+        stage.holder.reset();
+        if (stage.first) {
+            writeFile(stage.firstFolder + "release", "");
+            const LauncherRun first = finish(*stage.first, stage.firstFolder);
+            EXPECT_EQ(0, first.exitCode) << first.lastMessage();
+        }
+        if (stage.deniedKey) {
+            EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, stage.savedSecurity.data()));
+            RegCloseKey(stage.deniedKey);
+        }
+        for (const std::string& folder : {workFolder(kWorkFolderName), runtimeSettingsFolder()})
+            if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());
+        stage = Stage{};
+    }
+
+    void TearDown() override {
+        endStage();
+        LauncherE2E::TearDown();
+    }
+};
+
+// A file where a folder must be (removed again by endStage).
+void fileForFolder(const std::string& folder) {
+    emptyFolder(folder);
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) << GetLastError();
+    writeFile(folder, "not a folder");
+}
+
+TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
+    ASSERT_EQ(1252u, GetACP()) << "run with LC_ALL=en_US.UTF-8";
+    using Prepare = std::function<std::string(FaultMatrixE2E&)>;  // returns further arguments
+    struct Row {
+        const char* fault;
+        Prepare prepare;
+        const char* program;
+        long exitCode;
+        std::string logged;  // part of one log entry, "<LEVEL>: <message>"; empty: nothing logged
+        bool exported;       // the settings file is the exported one rather than the one before the run
+        size_t kitCalls;
+        std::function<void(const LauncherRun&)> check = nullptr;
+    };
+    const auto none = [](FaultMatrixE2E&) { return std::string(); };
+    const auto installerResult = [](const char* fault, long result) {
+        return Row{fault, [result](FaultMatrixE2E& t) {
+                       t.stage.env = {{"MAKO_TEST_MSIEXEC_RESULT", std::to_string(result)}};
+                       return std::string();
+                   },
+                   E2E_SETUP_EXE, result, "INFO: Wrapper exit code: " + std::to_string(result), false, 1};
+    };
+    const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
+        return Row{fault, std::move(prepare), E2E_SETUP_EXE, -80, logged, false, 0, [](const LauncherRun&) {
+                       EXPECT_FALSE(fileExists(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi")) << "package written";
+                   }};
+    };
+    const auto configFile = [](const std::string& bytes) {
+        return [bytes](FaultMatrixE2E& t) {
+            writeFile(t.stage.folder + "install.cfg", bytes);
+            return "INSTALLCFG=" + t.stage.folder + "install.cfg";
+        };
+    };
+    const auto args = [](const std::string& text) { return [text](FaultMatrixE2E&) { return text; }; };
+    const char* const kit = E2E_SETUP_EXE;
+    const std::string unable = "ERROR: Unable to install Mako\n\n";
+    const std::string settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC", kitDir = "C:\\Kits\\" + japanese;
+    const std::string refused = " contains characters that the language for non-Unicode programs of this computer cannot represent.";
+    const std::string noInstaller = "ERROR: The Windows Installer program could not be located";
+
+    const std::vector<Row> rows = {
+        {"package work folder is a file", [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
+         kit, ERROR_PATH_NOT_FOUND, "ERROR: Installer : Wrapper.CreateFile  failed with error 3: ", false, 0},
+        {"archive resource 112 missing", none, E2E_SETUP_NOCAB_EXE, 0, "INFO: Wrapper exit code: 0", true, 1,
+         [](const LauncherRun& run) {
+             EXPECT_EQ("signalled", field(run.installerCalls.at(0), "event"));
+             EXPECT_EQ("sz310270.cab missing", field(run.installerCalls.at(0), "archives"));
+         }},
+        {"package resource 101 missing", none, E2E_SETUP_NOKIT_EXE, 1, "INFO: Wrapper exit code: 1", false, 0},
+        {"agent resource 105 missing (real installer)", [](FaultMatrixE2E& t) { return t.stage.env.clear(), std::string(); },
+         E2E_SETUP_NOAGENT_EXE, 0, "INFO: Wrapper exit code: 0", true, 1,
+         [](const LauncherRun& run) {
+             EXPECT_EQ(1u, run.installerCalls.size()) << "an agent was installed";
+             EXPECT_TRUE(runtimeRegistered()) << "the runtime that lets the agent in is missing";
+         }},
+        {"no installer location", [](FaultMatrixE2E&) { return deleteValue(kInstallerKey, "InstallerLocation"), std::string(); },
+         kit, -3, noInstaller, false, 0},
+        {"installer key may not be read", [](FaultMatrixE2E& t) { return t.denyReading(kInstallerKey), std::string(); }, kit,
+         -3, noInstaller, false, 0},
+        // Refused like a newer build, never taken for no installed copy.
+        {"kit key of this version may not be read",
+         [](FaultMatrixE2E& t) { return setString(kKitKey, "BuildNumber", "9"), t.denyReading(kKitKey), std::string(); },
+         kit, -1, "ERROR: Error Opening registry key SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27: 5", false, 0},
+        // FILLER=<2100 x> plus a space, " /qn" and the default ADDLOCAL: 2152 characters.
+        {"installer arguments too long", args("MSI_CMDLINE=FILLER=" + std::string(2100, 'x')), kit, 1639,
+         "ERROR: The installer command was not run: installerArguments would be 2152 characters long; at most 2047 fit", false, 0},
+        // The folder fits a configured folder's 260 bytes.
+        {"install folder pushes the command past its buffer",
+         args("MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=C:\\Kits\\" + std::string(241, 'd')), kit,
+         1639, "ERROR: The installer command was not run: finalCommand would be ", false, 0},
+        installerResult("installer result 1603", 1603),
+        installerResult("installer result 3010 (restart needed)", 3010),
+        installerResult("installer result 1602 (cancelled)", 1602),
+        installerResult("installer crashed (access violation)", static_cast<long>(0xC0000005)),
+        {"runtime settings folder is a file", [](FaultMatrixE2E&) { return fileForFolder(runtimeSettingsFolder()), std::string(); },
+         kit, -80, settingsNotWritten, false, 0},
+        {"runtime settings file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(runtimeSettingsFile()), std::string(); },
+         kit, -80, settingsNotWritten, false, 0},
+        {"log file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); },
+         kit, 0, "", true, 1},
+        {"second launcher",
+         [](FaultMatrixE2E& t) {
+             t.stage.first = std::make_unique<Process>();
+             t.startPaused(*t.stage.first, t.stage.firstFolder = t.nextRunFolder());
+             return std::string();
+         },
+         kit, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        // The settings exported before the installer started stay: no restore runs.
+        {"launcher ended during the installation", [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
+         kit, static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
+        configurationError("install configuration file missing",
+                           [](FaultMatrixE2E& t) { return "INSTALLCFG=" + t.stage.folder + "missing.cfg"; },
+                           unable + "Unable to open file "),
+        configurationError("install configuration file not plain text", configFile("EULA=Enable\n\xFF\xFE\n"),
+                           "install.cfg is not in plain text."),
+        configurationError("install configuration file too long", configFile("EULA=Enable\n" + std::string(1048576, '#')),
+                           "install.cfg is too long."),
+        // Under code page 1252.
+        configurationError("install folder the code page cannot hold", args("INSTALLDIR=" + kitDir),
+                           unable + "The value of INSTALLDIR" + refused),
+        configurationError("public runtime folder the code page cannot hold", args("/INSTALLDIRPUBLOOM=" + kitDir),
+                           unable + "The value of /INSTALLDIRPUBLOOM" + refused),
+        configurationError("installer arguments the code page cannot hold", args("MSI_CMDLINE=KITNOTE=" + japanese),
+                           unable + "The value of MSI_CMDLINE" + refused),
+        configurationError("installer log the code page cannot hold",
+                           [japanese](FaultMatrixE2E& t) { return "/l*v " + t.stage.folder + japanese + ".log"; },
+                           unable + "The value of /l" + refused),
+        configurationError("key without value in the install configuration file", configFile("EULA=Enable\nINSTALLDIR\n"),
+                           "install.cfg is malformed in line 2.\nCheck data and formatting of the file."),
+        configurationError("key without value in the runtime settings file",
+                           [](FaultMatrixE2E&) {
+                               return writeFile(runtimeSettingsFile(), std::string(kSettingsBefore) + "EULA\n"), std::string();
+                           },
+                           "mako.settings.cfg is malformed in line 2."),
+        configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
+        configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
+                           "There are errors in the following switches:\n\"DEPLOYMENT_RULE_SET\";"),
+    };
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        resetMachine();
+        createFolders(runtimeSettingsFolder());
+        writeFile(runtimeSettingsFile(), kSettingsBefore);
+        stage.folder = nextRunFolder();
+        const std::string arguments = kArguments + row.prepare(*this);
+        const std::string settingsBefore = readFile(runtimeSettingsFile());
+
+        Process process;
+        if (stage.endByForce) {  // the stand-in is released afterwards; its record shows it ended
+            startPaused(process, stage.folder, arguments);
+            EXPECT_TRUE(process.terminate(kEndedByForce));
+            writeFile(stage.folder + "release", "");
+            EXPECT_TRUE(waitForFile(stage.folder + "msiexec-calls.txt"));
+        } else {
+            start(process, row.program, arguments, stage.folder, stage.env);
+        }
+        const LauncherRun run = finish(process, stage.folder);
+
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.lastMessage();
+        EXPECT_TRUE(row.logged.empty() ? run.log.empty() : std::any_of(run.entries.begin(), run.entries.end(), [&](const std::string& e) {
+            return e.find(row.logged) != std::string::npos;
+        })) << "not logged: " << row.logged << "\n" << run.log;
+        EXPECT_EQ(row.exported ? kSettingsExported : settingsBefore, readFile(runtimeSettingsFile()));
+        EXPECT_EQ(row.kitCalls, kitCalls(run));
+        if (row.check) row.check(run);
+        endStage();
+        EXPECT_THAT(strayFiles(), IsEmpty());
+        EXPECT_FALSE(fileExists(markerPath())) << "the marker outlived the run";
+    }
+}
+
+// Four launchers started together, round after round: the one that gets the marker waits inside the
+// installer until all others have ended, so that every round shows they met. Every tenth round it is
+// ended by force there, and a launcher started afterwards installs.
+TEST_F(FaultMatrixE2E, OfLaunchersStartedTogetherExactlyOneInstalls) {
+    constexpr int kRounds = 50, kLaunchers = 4;
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string release = nextRunFolder() + "release";
+        const Environment paused = {{"MAKO_TEST_MSIEXEC_RESULT", "0"}, {"MAKO_TEST_PAUSE_UNTIL", release}};
+        Process launchers[kLaunchers];
+        std::string folders[kLaunchers];
+        for (int i = 0; i < kLaunchers; ++i) start(launchers[i], E2E_SETUP_EXE, "/s", folders[i] = nextRunFolder(), paused);
+
+        ASSERT_TRUE(waitForFile(release + ".waiting")) << "none reached the installer";
+        const auto running = [&] { return std::count_if(launchers, launchers + kLaunchers, [](const Process& p) { return p.running(); }); };
+        for (int waited = 0; running() > 1 && waited < 120000; waited += 20) Sleep(20);
+        ASSERT_EQ(1, running()) << "not exactly one launcher inside the installer";
+        int installing = 0;
+        for (int i = 0; i < kLaunchers; ++i) {
+            if (launchers[i].running()) {
+                installing = i;
+                continue;
+            }
+            const LauncherRun refused = finish(launchers[i], folders[i]);
+            EXPECT_EQ(-1, refused.exitCode) << refused.lastMessage();
+            EXPECT_TRUE(refused.installerCalls.empty());
+        }
+
+        const bool endByForce = round % 10 == 0;
+        if (endByForce) {
+            EXPECT_TRUE(launchers[installing].terminate(kEndedByForce));
+        }
+        writeFile(release, "");
+        EXPECT_TRUE(waitForFile(folders[installing] + "msiexec-calls.txt")) << "the installer stand-in did not end";
+        const LauncherRun installed = finish(launchers[installing], folders[installing]);
+        EXPECT_EQ(endByForce ? static_cast<long>(kEndedByForce) : 0, installed.exitCode) << installed.lastMessage();
+        EXPECT_EQ(1u, kitCalls(installed));
+        if (endByForce) {
+            const LauncherRun late = runLauncher("/s", paused);
+            EXPECT_EQ(0, late.exitCode) << late.lastMessage();
+            EXPECT_EQ(1u, kitCalls(late));
+        }
+        ASSERT_FALSE(fileExists(markerPath())) << "the marker outlived the round";
+    }
+}
+
+}  // namespace
