@@ -75,7 +75,9 @@ work_folder_file_undo() { rm -f "$mako/forge3.1.0_27$suffix"; }
 
 # One Xvfb and CJK fonts for every row. Wine draws Japanese and Chinese dialog text with Windows'
 # fonts, which a Debian machine lacks; WenQuanYi Zen Hei (fonts-wqy-zenhei) stands in for them.
-mkdir -p "$out"
+# Below 17 pixels that font and Wine's Tahoma ask (gasp table) for unsmoothed text, which Wine draws
+# from their unhinted outlines with strokes missing: the message font is set to 17 pixels.
+rm -rf "$out" && mkdir -p "$out"
 exec 3>"$out/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.out" 2>&1 &
 xvfb=$!
@@ -88,8 +90,13 @@ export DISPLAY=":$(head -n1 "$out/display")"
   for face in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo UI" "SimSun" "NSimSun" "Microsoft YaHei"; do
     printf '"%s"="WenQuanYi Zen Hei"\r\n' "$face"
   done
-} >"$out/cjk-fonts.reg"
-run regedit /S "$(winpath "$out/cjk-fonts.reg")"
+  # A LOGFONTW: height -17, weight 400, face "MS Shell Dlg" in UTF-16, padded to 32 characters.
+  printf '\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]\r\n"MessageFont"=hex:ef,ff,ff,ff'
+  printf ',%s' 00 00 00 00 00 00 00 00 00 00 00 00 90 01 00 00 00 00 00 00 00 00 00 22 \
+    4d 00 53 00 20 00 53 00 68 00 65 00 6c 00 6c 00 20 00 44 00 6c 00 67 00 $(printf '00 %.0s' $(seq 40))
+  printf '\r\n'
+} >"$out/fonts.reg"
+run regedit /S "$(winpath "$out/fonts.reg")"
 
 guard=MSI_CMDLINE=FILLER=$(printf 'x%.0s' $(seq 2100))
 expand() {
