@@ -51,7 +51,7 @@ kit_key='HKLM\SOFTWARE\Velmora\Mako Development Kit\3.1.0_27'
 app_key='HKCU\Software\Wine\AppDefaults\mako-forge-setup.exe'
 runtime_folder=$WINEPREFIX/drive_c/ProgramData/Brennic/Mako
 
-# Set-ups, each with its undo (run whatever the outcome).
+# Set-ups, each with its undo where it leaves something behind (run whatever the outcome).
 cfg_keyless() { printf '# line 3 lost its value\r\nEULA=Enable\r\nINSTALLDIR\r\n' >"$cfg"; }
 cfg_not_utf8() { printf 'EULA=Enable\r\nINSTALLDIR=C:\\\xff\r\n' >"$cfg"; }
 cfg_too_long() { head -c 1048576 /dev/zero | tr '\0' '#' >"$cfg"; }
@@ -59,7 +59,8 @@ held_marker() {
   mkdir -p "$mako" && rm -f "$mako/MAKO_INSTALL_FLAG"
   wine "$holder" "$profile\\AppData\\LocalLow\\Halden\\Mako\\MAKO_INSTALL_FLAG" 600000 - </dev/null >/dev/null 2>&1 &
   holder_pid=$!
-  for _ in $(seq 100); do [ -e "$mako/MAKO_INSTALL_FLAG" ] && return; sleep 0.1; done
+  for _ in $(seq 100); do [ -e "$mako/MAKO_INSTALL_FLAG" ] && break; sleep 0.1; done
+  [ -e "$mako/MAKO_INSTALL_FLAG" ]
 }
 held_marker_undo() { kill "$holder_pid"; wait "$holder_pid"; rm -f "$mako/MAKO_INSTALL_FLAG"; }
 newer_kit() { run reg add "$kit_key" /v BuildNumber /d 10 /f $view; }
@@ -105,10 +106,11 @@ expand() {
   printf '%s' "${s//@guard/$guard}"
 }
 
+undo() { [ "$setup" = - ] || ! declare -F "${setup}_undo" >/dev/null || "${setup}_undo"; }
 failures=0
 while IFS='|' read -r box setup arguments caption text text_args button expected_exit; do
   cfg=$out/$box.cfg
-  [ "$setup" = - ] || "$setup" || { echo "FAIL $lang $box: set-up $setup failed"; failures=$((failures + 1)); continue; }
+  [ "$setup" = - ] || "$setup" || { echo "FAIL $lang $box: set-up $setup failed"; failures=$((failures + 1)); undo; continue; }
   [[ $caption == IDS_* ]] && caption=$(entry "$caption")
   pattern=$text
   if [[ $text == IDS_* ]]; then
@@ -131,7 +133,7 @@ while IFS='|' read -r box setup arguments caption text text_args button expected
   for _ in $(seq 600); do grep -q '^exit: \|^start failed' "$out/$box.txt" 2>/dev/null && break; sleep 0.1; done
   kill "$probe_pid" 2>/dev/null
   wait "$probe_pid" 2>/dev/null
-  [ "$setup" = - ] || ! declare -F "${setup}_undo" >/dev/null || "${setup}_undo"
+  undo
 
   record=$(cat "$out/$box.txt" 2>/dev/null) problems=()
   grep -qxF "caption: $caption" <<<"$record" || problems+=("caption is not: $caption")
