@@ -1,14 +1,16 @@
-// Test helper: starts a program, waits for a message box with a given caption, records its caption
-// and text (UTF-8), waits for a go-ahead file before pressing its default button, then records the
-// program's full 32-bit exit code. The pause lets the test take a screenshot while the box is up.
-// Starting the program itself keeps both on the same (private) desktop and the exit code whole.
+// Test helper: starts a program, waits for a message box with a given caption, records it, waits for
+// a go-ahead file (the test takes its screenshot meanwhile) before clicking its OK button, then
+// records the program's full 32-bit exit code. Starting the program itself keeps both on the same
+// (private) desktop and the exit code whole.
 //
-//   msgbox-probe.exe <caption | @caption-file> <record-file> <press-file> <timeout-ms> <program command line>
+//   msgbox-probe.exe <caption | @file> <record-file> <press-file> <timeout-ms> <command line | @file>
 //
-// A caption file holds the caption in UTF-8: Wine hands non-ASCII arguments over intact only when
-// the Unix locale they are written in is installed.
-// The record file holds "caption: ...", "text: ..." and "exit: <code>" lines. Exit code 0 when a
-// box was found and pressed, 2 on timeout, 3 when the program could not be started, 64 on bad usage.
+// An @file holds the text in UTF-8: Wine hands non-ASCII arguments over intact only when the Unix
+// locale they are written in is installed.
+// The record file holds the lines "caption: ", "text: " (backslash and line breaks escaped as in a
+// resource script: \\, \n, \r), "button: " (the OK button's label), "rect: left top right bottom" and
+// "exit: <code>". Exit code 0 when a box was found and pressed, 2 on timeout, 3 when the program
+// could not be started, 64 on bad usage.
 #include <cstdio>
 #include <string>
 
@@ -30,6 +32,17 @@ std::wstring windowText(HWND window, int controlId) {
     wchar_t buffer[4096] = {};
     GetDlgItemTextW(window, controlId, buffer, 4096);
     return buffer;
+}
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
 }
 
 std::wstring fromFileIfNamed(const std::wstring& argument) {
@@ -54,19 +67,13 @@ void append(const std::wstring& path, const std::string& text) {
     }
 }
 
-BOOL CALLBACK addTitle(HWND window, LPARAM seen) {
-    wchar_t title[512] = {};
-    if (GetWindowTextW(window, title, 512) > 0) *reinterpret_cast<std::string*>(seen) += " [" + utf8(title) + "]";
-    return TRUE;
-}
-
 bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 int run(int argc, wchar_t** argv) {
     if (argc < 6) return 64;
     const std::wstring caption = fromFileIfNamed(argv[1]), record = argv[2], press = argv[3];
     const DWORD timeoutMs = static_cast<DWORD>(_wtoi(argv[4]));
-    std::wstring commandLine = argv[5];
+    std::wstring commandLine = fromFileIfNamed(argv[5]);
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -87,15 +94,17 @@ int run(int argc, wchar_t** argv) {
         Sleep(300);  // let the box finish painting before anyone looks at it
         wchar_t title[512] = {};
         GetWindowTextW(box, title, 512);
-        append(record, "caption: " + utf8(title) + "\ntext: " + utf8(windowText(box, 0xFFFF)) + "\n");
+        RECT r = {};
+        GetWindowRect(box, &r);
+        append(record, "caption: " + utf8(title) + "\ntext: " + escaped(utf8(windowText(box, 0xFFFF))) +
+                           "\nbutton: " + utf8(windowText(box, IDOK)) + "\nrect: " + std::to_string(r.left) + " " +
+                           std::to_string(r.top) + " " + std::to_string(r.right) + " " + std::to_string(r.bottom) + "\n");
         for (DWORD waited = 0; !fileExists(press) && waited < timeoutMs; waited += 50) Sleep(50);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        // Clicked as a user would: a box without an OK button stays up and the run times out.
+        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         result = 0;
     } else {
-        // Name what was there instead, so that a caption mismatch explains itself.
-        std::string seen;
-        EnumWindows(addTitle, reinterpret_cast<LPARAM>(&seen));
-        append(record, "no box; wanted [" + utf8(caption) + "]; windows:" + seen + "\n");
+        append(record, "no box\n");
     }
     DWORD exitCode = 0;
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);

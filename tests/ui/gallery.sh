@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Every message box the launcher can show, in one language, on a virtual display: each row provokes
+# one box, msgbox-probe.exe finds it by caption, the caption and text are checked against the string
+# table, a screenshot of the box is saved as <out-dir>/<box>.png, its OK button is clicked, and the
+# launcher's full exit code is checked. The box language follows the user's UI language (LC_ALL);
+# /lang only picks the installer's transform.
+#   gallery.sh <en|ja|zh> <out-dir> <probe.exe> <launcher.exe> <hold_file.exe> <strings.rc> <32|64>
+set -uo pipefail
+lang=$1 out=$(realpath -m "$2") probe=$3 launcher=$4 holder=$5 strings=$6 bits=$7
+: "${WINEPREFIX:?WINEPREFIX must name the scratch prefix}"
+export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+# Caption and text are string-table names (looked up in this language) or, for the system's own
+# box, literal text whose '*' stands for the system's words; text arguments are separated by '&'.
+# @cfg is the row's install configuration file, made by its set-up; @runtime the runtime settings
+# file; @guard a 2,100-character MSI_CMDLINE, so that a run whose box fails to show ends with 1639
+# before any installer starts instead of installing the kit.
+table() {
+  cat <<'EOF'
+# box                   | set-up         | launcher arguments                | caption                           | text                        | text arguments          | button | exit
+missing-install-file    | -              | INSTALLCFG=C:\no\such\install.cfg | IDS_ERROR_TITLE                   | IDS_ERROR_OPEN_FILE         | C:\no\such\install.cfg  | OK     | -80
+key-without-value       | cfg_keyless    | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_MALFORMED         | @cfg&3                  | OK     | -80
+not-plain-text          | cfg_not_utf8   | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_NOT_PLAIN_TEXT    | @cfg                    | OK     | -80
+file-too-long           | cfg_too_long   | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_FILE_TOO_LONG     | @cfg                    | OK     | -80
+cfg-path-invalid        | -              | INSTALLCFG=C:\..\x.cfg            | IDS_ERROR_TITLE                   | IDS_ERROR_CFG_PATH_INVALID  | -                       | OK     | -80
+unsupported-switch      | -              | DEPLOYMENT_RULE_SET=C:\rules      | IDS_ERROR_TITLE                   | IDS_ERROR_SWITCHES          | "DEPLOYMENT_RULE_SET";  | OK     | -80
+not-representable       | -              | INSTALLDIR=C:\กขค                 | IDS_ERROR_TITLE                   | IDS_ERROR_NOT_REPRESENTABLE | INSTALLDIR              | OK     | -80
+runtime-file-unwritable | runtime_folder | AUTO_UPDATE=Enable                | IDS_ERROR_TITLE                   | IDS_ERROR_OPEN_FILE         | @runtime                | OK     | -80
+install-in-progress     | held_marker    | @guard                            | IDS_INSTALL_IN_PROGRESS_CAPTION   | IDS_INSTALL_IN_PROGRESS     | -                       | OK     | -1
+newer-build             | newer_kit      | @guard                            | IDS_NEWER_BUILD_INSTALLED_CAPTION | IDS_NEWER_BUILD_INSTALLED   | -                       | OK     | -1
+unsupported-system      | windows_xp     | @guard                            | IDS_WARNING_CAPTION               | IDS_UNSUPPORTED_OS          | -                       | OK     | 1639
+payload-not-writable    | work_folder_file | @guard                          | Error                             | Installer : Wrapper.CreateFile  failed with error 3: * | - | OK | 3
+EOF
+}
+
+run() { wine "$@" </dev/null >/dev/null 2>&1; }
+winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+# The entry of a string-table name in this language, as written in the resource script.
+entry() {
+  local tag
+  case $lang in en) tag=0x09, ;; ja) tag=0x11, ;; zh) tag=0x04, ;; esac
+  awk -v tag="$tag" -v id="$1" '$1 == "LANGUAGE" { in_lang = ($2 == tag) }
+    in_lang && $1 == id { s = $0; sub(/^[^"]*"/, "", s); sub(/"[^"]*$/, "", s); print s; exit }' "$strings"
+}
+
+profile=$(wine cmd /c 'echo %USERPROFILE%' </dev/null 2>/dev/null | tr -d '\r')
+unix_c() { local p=${1#C:}; printf '%s/drive_c%s' "$WINEPREFIX" "${p//\\//}"; }
+mako=$(unix_c "$profile\\AppData\\LocalLow\\Halden\\Mako")
+[ "$bits" = 64 ] && view=/reg:64 suffix=_x64 || view=/reg:32 suffix=
+kit_key='HKLM\SOFTWARE\Velmora\Mako Development Kit\3.1.0_27'
+app_key='HKCU\Software\Wine\AppDefaults\mako-forge-setup.exe'
+runtime_folder=$WINEPREFIX/drive_c/ProgramData/Brennic/Mako
+
+# Set-ups, each with its undo where it leaves something behind (run whatever the outcome).
+cfg_keyless() { printf '# line 3 lost its value\r\nEULA=Enable\r\nINSTALLDIR\r\n' >"$cfg"; }
+cfg_not_utf8() { printf 'EULA=Enable\r\nINSTALLDIR=C:\\\xff\r\n' >"$cfg"; }
+cfg_too_long() { head -c 1048576 /dev/zero | tr '\0' '#' >"$cfg"; }
+held_marker() {
+  mkdir -p "$mako" && rm -f "$mako/MAKO_INSTALL_FLAG"
+  wine "$holder" "$profile\\AppData\\LocalLow\\Halden\\Mako\\MAKO_INSTALL_FLAG" 600000 - </dev/null >/dev/null 2>&1 &
+  holder_pid=$!
+  for _ in $(seq 100); do [ -e "$mako/MAKO_INSTALL_FLAG" ] && break; sleep 0.1; done
+  [ -e "$mako/MAKO_INSTALL_FLAG" ]
+}
+held_marker_undo() { kill "$holder_pid"; wait "$holder_pid"; rm -f "$mako/MAKO_INSTALL_FLAG"; }
+newer_kit() { run reg add "$kit_key" /v BuildNumber /d 10 /f $view; }
+newer_kit_undo() { run reg delete "$kit_key" /f $view; }
+windows_xp() { run reg add "$app_key" /v Version /d winxp /f; }
+windows_xp_undo() { run reg delete "$app_key" /f; rm -rf "$(unix_c "$profile")/AppData/Roaming/Halden"; }
+# A folder where the runtime settings file must be written: the export before the installer fails.
+runtime_folder() { mkdir -p "$runtime_folder/mako.settings.cfg"; }
+runtime_folder_undo() { rmdir "$runtime_folder/mako.settings.cfg"; }
+# A read-only package file would do under Windows, but Wine run as root writes it anyway.
+work_folder_file() { mkdir -p "$mako" && rm -rf "$mako/forge3.1.0_27$suffix" && touch "$mako/forge3.1.0_27$suffix"; }
+work_folder_file_undo() { rm -f "$mako/forge3.1.0_27$suffix"; }
+
+# One Xvfb and CJK fonts for every row. Wine draws Japanese and Chinese dialog text with Windows'
+# fonts, which a Debian machine lacks; WenQuanYi Zen Hei (fonts-wqy-zenhei) stands in for them.
+# Below 17 pixels that font and Wine's Tahoma ask (gasp table) for unsmoothed text, which Wine draws
+# from their unhinted outlines with strokes missing: the message font is set to 17 pixels.
+rm -rf "$out" && mkdir -p "$out"
+exec 3>"$out/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.out" 2>&1 &
+xvfb=$!
+exec 3>&-
+trap 'kill $xvfb 2>/dev/null' EXIT
+for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$out/display")"
+{
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+  for face in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo UI" "SimSun" "NSimSun" "Microsoft YaHei"; do
+    printf '"%s"="WenQuanYi Zen Hei"\r\n' "$face"
+  done
+  # A LOGFONTW: height -17, weight 400, face "MS Shell Dlg" in UTF-16, padded to 32 characters.
+  printf '\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]\r\n"MessageFont"=hex:ef,ff,ff,ff'
+  printf ',%s' 00 00 00 00 00 00 00 00 00 00 00 00 90 01 00 00 00 00 00 00 00 00 00 22 \
+    4d 00 53 00 20 00 53 00 68 00 65 00 6c 00 6c 00 20 00 44 00 6c 00 67 00 $(printf '00 %.0s' $(seq 40))
+  printf '\r\n'
+} >"$out/fonts.reg"
+run regedit /S "$(winpath "$out/fonts.reg")"
+
+guard=MSI_CMDLINE=FILLER=$(printf 'x%.0s' $(seq 2100))
+expand() {
+  local s=${1//@cfg/$(winpath "$cfg")}
+  s=${s//@runtime/'C:\ProgramData\Brennic\Mako\mako.settings.cfg'}
+  printf '%s' "${s//@guard/$guard}"
+}
+
+undo() { [ "$setup" = - ] || ! declare -F "${setup}_undo" >/dev/null || "${setup}_undo"; }
+failures=0
+while IFS='|' read -r box setup arguments caption text text_args button expected_exit; do
+  cfg=$out/$box.cfg
+  [ "$setup" = - ] || "$setup" || { echo "FAIL $lang $box: set-up $setup failed"; failures=$((failures + 1)); undo; continue; }
+  [[ $caption == IDS_* ]] && caption=$(entry "$caption")
+  pattern=$text
+  if [[ $text == IDS_* ]]; then
+    # The launcher fills the placeholders in order; the probe escapes backslashes.
+    pattern=$(entry "$text")
+    IFS='&' read -ra parts <<<"${text_args#-}"
+    for part in "${parts[@]}"; do part=$(expand "$part"); pattern=${pattern/\%s/"${part//\\/\\\\}"}; done
+  fi
+  printf '%s' "$caption" >"$out/$box.caption"
+  printf '"%s"%s' "$(winpath "$launcher")" "$([ "$arguments" = - ] || expand " $arguments")" >"$out/$box.command"
+  wine explorer "/desktop=gallery-$lang-$box,1000x700" "$(winpath "$probe")" "@$(winpath "$out/$box.caption")" \
+    "$(winpath "$out/$box.txt")" "$(winpath "$out/$box.press")" 60000 "@$(winpath "$out/$box.command")" \
+    </dev/null >"$out/$box.probe.out" 2>&1 &
+  probe_pid=$!
+  for _ in $(seq 600); do grep -q '^rect: \|^no box\|^start failed' "$out/$box.txt" 2>/dev/null && break; sleep 0.1; done
+  if read -r _ left top right bottom < <(grep '^rect: ' "$out/$box.txt"); then
+    xwd -root -silent | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$out/$box.png"
+  fi
+  touch "$out/$box.press"
+  for _ in $(seq 600); do grep -q '^exit: \|^start failed' "$out/$box.txt" 2>/dev/null && break; sleep 0.1; done
+  kill "$probe_pid" 2>/dev/null
+  wait "$probe_pid" 2>/dev/null
+  undo
+
+  record=$(cat "$out/$box.txt" 2>/dev/null) problems=()
+  grep -qxF "caption: $caption" <<<"$record" || problems+=("caption is not: $caption")
+  actual=$(sed -n 's/^text: //p' <<<"$record")
+  # shellcheck disable=SC2053  # a literal text is a pattern on purpose
+  [ "$actual" = "$pattern" ] || { [[ $text != IDS_* && $actual == $pattern ]]; } || problems+=("text is not: $pattern")
+  grep -q '^button: .' <<<"$record" || problems+=("no $button button")
+  grep -qx "exit: $expected_exit" <<<"$record" || problems+=("exit code is not $expected_exit")
+  [ -s "$out/$box.png" ] || problems+=("no screenshot")
+  if [ ${#problems[@]} -eq 0 ]; then
+    echo "PASS $lang $box: $out/$box.png"
+  else
+    failures=$((failures + 1))
+    printf 'FAIL %s %s:\n' "$lang" "$box"
+    printf '  %s\n' "${problems[@]}"
+    sed 's/^/  | /' <<<"$record"
+  fi
+done < <(table | sed '/^#/d; s/ *| */|/g; s/ *$//')
+exit $((failures > 0))
