@@ -85,9 +85,8 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
 }
 
 // Step 19: the event outlives the sequence (the package's processes wait on it); the worker's
-// handle is not needed, the thread ends with the process at the latest.
-// An event left by another process may already be set; the package must not take that for the
-// archives being written.
+// handle is not needed, the thread ends with the process at the latest. An event left by another
+// process may already be set, which the package would take for the archives being written.
 void startArchiveWorker(HINSTANCE module) {
     static unique_handle cabEvent;
     cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
