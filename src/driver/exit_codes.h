@@ -7,6 +7,7 @@ namespace exit_code {
 constexpr int Success = 0;
 constexpr int PackageMissing = 1;           // the development-kit package is not in the launcher
 constexpr int UserDataFolderMissing = 3;    // ERROR_PATH_NOT_FOUND: no per-user folder to write the payload to
+constexpr int LinkedFolder = 5;             // ERROR_ACCESS_DENIED: a folder to write into is a link or junction
 constexpr int AnotherInstallRunning = -1;   // marker held by another launcher, or refused by an installed copy
 constexpr int NoInstallerPath = -3;         // the Windows Installer program could not be located
 constexpr int ConfigurationError = -80;     // a configuration source is faulty, or the export failed

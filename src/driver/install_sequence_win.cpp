@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "config/install_config.h"
 #include "config/settings_messages.h"
@@ -29,6 +31,7 @@
 #include "platform/resource_file.h"
 #include "platform/sysinfo.h"
 #include "platform/tstrings.h"
+#include "platform/win_errors.h"
 
 namespace {
 
@@ -82,12 +85,30 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
 }
 
 // Step 19: the event outlives the sequence (the package's processes wait on it); the worker's
-// handle is not needed, the thread ends with the process at the latest.
+// handle is not needed, the thread ends with the process at the latest. An event left by another
+// process may already be set, which the package would take for the archives being written.
 void startArchiveWorker(HINSTANCE module) {
     static unique_handle cabEvent;
     cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
+    if (cabEvent && GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (ResetEvent(cabEvent.get())) {
+            LAUNCHER_LOG(WARNING, kEntry, payload::kCabExtractEventName << " already existed; reset before extracting cabs");
+        } else {
+            LAUNCHER_LOG(ERROR, kEntry, "ResetEvent(" << payload::kCabExtractEventName << ") failed with "
+                                                      << describeSystemError(GetLastError()));
+        }
+    }
     unique_handle worker(CreateThread(nullptr, 0, ExtractCabs, module, 0, nullptr));
 }
+
+// Sets the cleanup that fatalError runs for as long as it lives.
+class FatalErrorCleanup {
+public:
+    explicit FatalErrorCleanup(std::function<void()> cleanup) { setFatalErrorCleanup(std::move(cleanup)); }
+    ~FatalErrorCleanup() { setFatalErrorCleanup(nullptr); }
+    FatalErrorCleanup(const FatalErrorCleanup&) = delete;
+    FatalErrorCleanup& operator=(const FatalErrorCleanup&) = delete;
+};
 
 }  // namespace
 
@@ -129,6 +150,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // The marker, the work folders and the update agent's folder all lie under the user data folder.
     char userData[MAX_PATH] = {};
     if (!RequireUserDataFolder(userData)) return exit_code::UserDataFolderMissing;
+    if (PayloadFoldersLinked(nativeX64)) return exit_code::LinkedFolder;
 
     // 11: another launcher holds the install-in-progress marker.
     char flagPath[MAX_PATH] = {};
@@ -148,10 +170,11 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     if (!SetInstallFlag()) return exit_code::AnotherInstallRunning;
     if (UninstallLoomOrForgeIfSameVersionExists(silent, nativeX64) == 0) return exit_code::AnotherInstallRunning;
 
-    // 15: the development-kit package.
+    // 15: the development-kit package, held against writing and deletion until its installer is done.
     char msiPath[MAX_PATH] = {};
+    unique_handle heldPackage;
     const bool packageWritten = GetMsiPath(msiPath, nativeX64) &&
-                                writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId), payload::kInstallerResourceType, msiPath);
+                                writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId), payload::kInstallerResourceType, msiPath, &heldPackage);
     if (packageWritten) {
         // 16: the Windows Installer program.
         if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
@@ -188,14 +211,19 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
             std::exit(exit_code::ConfigurationError);
         }
 
-        // 19-21: archives on the worker, the installer on this thread, one rerun on request.
-        startArchiveWorker(module);
-        exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
-        char installStatus[512] = {};
-        if (GetInstallStatus(installStatus, sizeof installStatus) && std::strcmp(installStatus, "reinstall") == 0) {
-            SetInstallStatus(nullptr);
+        // 19-21: archives on the worker, the installer on this thread, one rerun on request. Until
+        // the installer is done, a write error that ends the process puts the exported settings back.
+        {
+            const FatalErrorCleanup restoreOnFatalError([&config] { config.restoreSettings(); });
+            startArchiveWorker(module);
             exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+            char installStatus[512] = {};
+            if (GetInstallStatus(installStatus, sizeof installStatus) && std::strcmp(installStatus, "reinstall") == 0) {
+                SetInstallStatus(nullptr);
+                exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+            }
         }
+        heldPackage.reset();
 
         // 22: a failed installation puts the runtime settings file back.
         if (exitCode != 0) {
@@ -208,7 +236,10 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
         if (silent && selectsPublicRuntime(installerArguments)) {
             RunPublicRuntime(noStartMenu, publicRuntimeDir, suppressRuntimeReboot);
         }
-        if (exitCode == 0 && IsLoomRegistered(nativeX64)) ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE"));
+        if (exitCode == 0 && IsLoomRegistered(nativeX64) &&
+            ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE")) == update_agent::kAgentFolderLinked) {
+            exitCode = exit_code::LinkedFolder;
+        }
     }
 
     // 24: normal end.

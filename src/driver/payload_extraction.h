@@ -7,6 +7,11 @@
 #include "driver/payload_paths.h"
 #include "platform/win32.h"
 
+// Creates <user data folder>\Halden\, Halden\Mako\ and the work folder, each checked with
+// IsLinkedFolder right after: true (an ERROR names the folder) when one is a link or junction, and
+// the run must then end before writing anything there. A path that does not fit is left to GetMsiPath.
+bool PayloadFoldersLinked(bool nativeX64);
+
 // Fills out with <user data folder>\Halden\Mako\forge<version>[_x64]\forge<version>.msi and creates
 // the user data folder, Halden, Mako and the work folder on the way (results ignored: a folder
 // that cannot be created shows up when the file is written).

@@ -1,6 +1,7 @@
 #include "driver/payload_extraction.h"
 
 #include <cstring>
+#include <utility>
 
 #include "driver/user_data_folder.h"
 #include "platform/errors.h"
@@ -17,6 +18,18 @@ void copyPath(const std::string& path, char (&out)[payload::kPathCapacity]) {
 }
 
 }  // namespace
+
+bool PayloadFoldersLinked(bool nativeX64) {
+    char userData[MAX_PATH] = {};
+    if (!RequireUserDataFolder(userData)) return false;
+    const payload::PayloadPaths paths = payload::composeMsiPaths(userData, nativeX64);
+    if (!paths.ok) return false;
+    for (const std::string* folder : {&paths.haldenFolder, &paths.makoFolder, &paths.workFolder}) {
+        CreateDirectoryA(folder->c_str(), nullptr);
+        if (IsLinkedFolder(*folder)) return true;
+    }
+    return false;
+}
 
 bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
     char userData[MAX_PATH] = {};
@@ -60,8 +73,13 @@ DWORD WINAPI ExtractCabs(LPVOID moduleInstance) {
             const std::string baseName = payload::archiveBaseName(archive.prefix);
             char path[payload::kPathCapacity] = {};
             if (!GetCabPath(path, baseName.c_str(), nativeX64)) continue;
-            // A missing archive resource is skipped; the package will report what it lacks.
-            writeResourceToFile(module, MAKEINTRESOURCEA(archive.id), archive.type, path);
+            // A missing archive resource is skipped; the package will report what it lacks. The
+            // worker cannot know when the installer is done with an archive, so each stays held
+            // until the process ends.
+            unique_handle held;
+            if (writeResourceToFile(module, MAKEINTRESOURCEA(archive.id), archive.type, path, &held)) {
+                holdUntilProcessEnds(std::move(held));
+            }
         }
     } catch (const std::exception& e) {
         reportException(e, LAUNCHER_HERE("ExtractCabs"));

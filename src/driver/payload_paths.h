@@ -3,6 +3,7 @@
 // the resources they come from. Platform-free, so that both bitnesses' names are checked everywhere.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace payload {
@@ -30,6 +31,10 @@ constexpr std::array<ArchiveResource, 4> kArchives{{
     {"sj", "MAKO_CAB7", 108},
     {"sz", "MAKO_CAB11", 112},
 }};
+
+// FILE_ATTRIBUTE_REPARSE_POINT among a folder's attributes: a link or junction, which leads
+// elsewhere; the launcher writes through none.
+constexpr bool isLinkOrJunction(uint32_t attributes) { return (attributes & 0x400u) != 0; }
 
 // The folders to create, outermost first, and the file path inside the innermost one. When the user
 // data folder is empty or any path would not fit in kPathCapacity bytes (terminator included), ok

@@ -16,6 +16,9 @@ constexpr const char* kProductCode = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
 constexpr const char* kVersionKey = "SOFTWARE\\Velmora\\Auto Update";
 constexpr const char* kRegistrationProgram = "\\Mako\\Mako Update\\maureg.exe";
 
+// ExtractAndInstallAU: a folder on the package's way is a link or junction; nothing was written.
+constexpr int32_t kAgentFolderLinked = -6;
+
 // CreateProcess takes at most 32,767 characters including the terminator.
 constexpr size_t kProcessCommandCapacity = 32767;
 
@@ -34,9 +37,11 @@ ComposedCommand composeAgentInstallCommand(const std::string& msiexecPath, const
 // launcher's own bitness (the 64-bit view when nativeX64).
 bool IsLoomRegistered(bool nativeX64);
 
-// Writes the agent's package to <user data>\Brennic\Mako\AU\au.msi and installs it. -1 when a
-// folder cannot be created (or the package path would not fit in MAX_PATH), -5 when the package
-// resource is missing, else InstallAutoUpdate's status. The caller ignores the result.
+// Writes the agent's package to <user data>\Brennic\Mako\AU\au.msi and installs it, the package
+// held against writing and deletion while it is installed. -1 when a folder cannot be created (or
+// the package path would not fit in MAX_PATH), update_agent::kAgentFolderLinked when one is a link
+// or junction (IsLinkedFolder), -5 when the package resource is missing, else InstallAutoUpdate's
+// status. The caller ignores the result except kAgentFolderLinked.
 int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled);
 
 // 0 installed and registered; -2 an equal or newer agent is installed (nothing run); -3 no Windows

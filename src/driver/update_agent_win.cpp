@@ -5,11 +5,13 @@
 #include "driver/exit_codes.h"
 #include "driver/existing_installations_keys.h"
 #include "driver/payload_paths.h"
+#include "driver/user_data_folder.h"
 #include "driver/windows_installer.h"
 #include "driver/wrapper_utils_log.h"
 #include "platform/all_utils.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
+#include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
 #include "platform/resource_file.h"
@@ -188,7 +190,9 @@ int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
             logit(f.failure);
             return -1;
         }
+        if (IsLinkedFolder(f.folder)) return kAgentFolderLinked;
     }
-    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId), payload::kInstallerResourceType, package)) return -5;
+    unique_handle held;
+    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId), payload::kInstallerResourceType, package, &held)) return -5;
     return InstallAutoUpdate(package, autoUpdateEnabled);
 }

@@ -77,6 +77,11 @@ private:
     unique_hlocal owner_;
 };
 
+// Keeps handle open until the process ends: for what must stay held after the code that opened it
+// returns (a checked folder, a written archive). Safe from any thread; the holder is never
+// destroyed, so no exit-time destructor races a thread that still adds to it.
+void holdUntilProcessEnds(unique_handle handle);
+
 // A started process: both handles of PROCESS_INFORMATION are closed together.
 class unique_process_information {
 public:

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -16,6 +18,16 @@ constexpr uint32_t kModuleLookupLine = 26;
 constexpr char kHandleUnit[] = "WinAutoHandle";
 constexpr uint32_t kCloseHandleLine = 19;
 constexpr uint32_t kCloseRegHandleLine = 40;
+
+// Never destroyed: fatalError may run on a thread while the process is already ending.
+std::mutex& fatalCleanupGuard() {
+    static std::mutex* const guard = new std::mutex;
+    return *guard;
+}
+std::function<void()>& fatalCleanup() {
+    static auto* const cleanup = new std::function<void()>;
+    return *cleanup;
+}
 
 constexpr DWORD kFromSystem = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                               FORMAT_MESSAGE_FROM_SYSTEM;  // 0x1300
@@ -100,8 +112,22 @@ void closeRegHandle(HKEY h) {
     }
 }
 
+void setFatalErrorCleanup(std::function<void()> cleanup) {
+    const std::lock_guard<std::mutex> lock(fatalCleanupGuard());
+    fatalCleanup() = std::move(cleanup);
+}
+
 void fatalError(const char* what) {
     const DWORD code = GetLastError();
+    {
+        const std::lock_guard<std::mutex> lock(fatalCleanupGuard());
+        const std::function<void()> cleanup = std::exchange(fatalCleanup(), nullptr);
+        // The process ends below whatever the cleanup does.
+        try {
+            if (cleanup) cleanup();
+        } catch (...) {
+        }
+    }
     char* systemText = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText), 0, nullptr);

@@ -1,0 +1,205 @@
+// Unsafe input end to end: folders that are links, a payload someone else tries to swap while the
+// installer runs, an event left set by another process, an archive that cannot be written.
+#include "e2e/e2e_support.h"
+// after windows.h
+#include <tlhelp32.h>
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+using namespace e2e;
+
+class MendsE2E : public LauncherE2E {};
+
+// The Unix path of a Windows path (Wine's own export; no Windows call gives it).
+std::string unixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(utf16(path).c_str()) : nullptr;
+    const std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// Runs a shell command to its end. Wine starts Unix programs but does not wait for them through the
+// process handle, so the command leaves a file behind when done.
+void runShell(const std::string& command) {
+    static int calls = 0;
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string done =
+        std::string(temp) + "mends-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
+    Process shell;
+    DWORD error = 0;
+    if (!shell.start("Z:\\bin\\sh", "-c \"" + command + "; : > '" + unixPath(done) + "'\"", error)) return;
+    for (int waited = 0; waited < 60000 && !fileExists(done); waited += 50) Sleep(50);
+    DeleteFileA(done.c_str());
+}
+
+void removeTree(const std::string& path) { runShell("rm -rf '" + unixPath(path) + "'"); }  // a link: only the link
+
+// Replaces folder by a Unix symbolic link to target, which Windows programs see as a reparse point.
+bool makeLink(const std::string& folder, const std::string& target) {
+    removeTree(folder);
+    runShell("ln -s '" + unixPath(target) + "' '" + unixPath(folder) + "'");
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+size_t entriesIn(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    size_t count = 0;
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        count += std::string(found.cFileName) != "." && std::string(found.cFileName) != "..";
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+std::string withoutTrailingSeparator(std::string path) {
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+// Ends the installer stand-ins still running: one started just as its launcher ended can hang in its
+// start-up under Wine, and would keep CTest waiting for its output.
+void endStrandedInstallers() {
+    const std::string recorder = std::string(E2E_RECORDER_DIR) + "\\msiexec.exe";
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        char image[MAX_PATH * 2] = {};
+        DWORD size = sizeof image;
+        if (process && QueryFullProcessImageNameA(process, 0, image, &size) && equalsIgnoreCase(image, recorder))
+            TerminateProcess(process, 1);
+        if (process) CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+}
+
+// Until the archive worker has set the event (or the launcher ended); whether it was set.
+bool waitForArchives(const Process& launcher) {
+    for (int waited = 0; waited < 120000 && launcher.running(); waited += 100) {
+        if (HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent")) {
+            const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+            CloseHandle(event);
+            if (set) return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
+// A folder on the way of the payload or of the update agent's package is a link made by the test:
+// refused with 5 before anything is written through it.
+TEST_F(MendsE2E, LinkedFolderIsRefusedBeforeAnythingIsWrittenThroughIt) {
+    struct Row {
+        const char* what;
+        std::string folder;  // as the ERROR line names it
+        size_t installerCalls;
+    };
+    const std::string localLow = localLowFolder();
+    const std::vector<Row> rows = {
+        {"Halden folder", localLow + "\\Halden\\", 0},
+        {"work folder", workFolder(kWorkFolderName), 0},
+        // Reached only after a good installation of the kit.
+        {"update agent's folder", localLow + "\\Brennic\\Mako\\AU\\", 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        const std::string link = withoutTrailingSeparator(row.folder);
+        const std::string target = nextRunFolder() + "target";
+        removeTree(target);  // left by an earlier run of the case
+        createFolders(target);
+        createFolders(link.substr(0, link.rfind('\\')));
+        if (!makeLink(link, target)) {
+            ADD_FAILURE() << link << " could not be made a link";
+            continue;
+        }
+
+        const LauncherRun run = runLauncher("/s");
+        EXPECT_EQ(5, run.exitCode);
+        EXPECT_TRUE(run.logged("ERROR", "Folder is a link or junction, not written through: " + row.folder)) << run.log;
+        EXPECT_EQ(0u, entriesIn(target)) << "written through the link into " << target;
+        EXPECT_EQ(row.installerCalls, run.installerCalls.size());
+        removeTree(link);
+    }
+}
+
+// While the installer runs, this process (another than the launcher) can read every payload file but
+// neither overwrite nor delete nor rename it; the installation then succeeds.
+TEST_F(MendsE2E, PayloadIsHeldAgainstOtherWritersWhileInstallerRuns) {
+    const std::string folder = nextRunFolder();
+    const std::string release = folder + "release";
+    Process launcher;
+    start(launcher, E2E_SETUP_EXE, "/s", folder, {{"MAKO_TEST_PAUSE_UNTIL", release}});
+    ASSERT_TRUE(waitForArchives(launcher)) << "the launcher did not reach the installer";
+
+    for (const char* name : kPayloadFiles) {
+        SCOPED_TRACE(name);
+        const std::string path = workFolder(kWorkFolderName) + "\\" + name;
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, writer) << "opened for writing";
+        if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+        EXPECT_FALSE(DeleteFileA(path.c_str())) << "deleted";
+        EXPECT_FALSE(MoveFileA(path.c_str(), (path + ".swapped").c_str())) << "renamed";
+        HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, reader) << "not readable";
+        if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    }
+
+    writeFile(release, "");
+    const LauncherRun run = finish(launcher, folder);
+    EXPECT_EQ(0, run.exitCode);
+    expectOneInstallCall(run, "0");
+    expectKitInstalled();
+}
+
+// A folder stands where an archive is to be written, so the worker ends the process with the
+// Windows error code. The test left the event set beforehand (as another process could) and the
+// run changes a runtime setting: the event must be found reset and never set again, so the package
+// could not have taken the incomplete archives for ready, and the settings file must be back as it
+// was. The installer stand-in is held at its start, so that the worker's end is what ends the run.
+TEST_F(MendsE2E, ArchiveWriteFailureEndsWithErrorCodeAfterPuttingSettingsBack) {
+    for (const char* archive : {"ss310270.cab", "sz310270.cab"}) {  // the first and the last one written
+        SCOPED_TRACE(archive);
+        resetMachine();
+        const std::string settingsBefore = "AUTO_UPDATE=Disable\r\n";
+        createFolders(runtimeSettingsFolder());
+        writeFile(runtimeSettingsFile(), settingsBefore);
+        const std::string blocked = workFolder(kWorkFolderName) + "\\" + archive;
+        createFolders(blocked);
+        HANDLE event = CreateEventA(nullptr, TRUE, TRUE, "HaldenForgeCabExtractWaitEvent");
+        ASSERT_NE(nullptr, event);
+
+        const std::string folder = nextRunFolder();
+        const std::string release = folder + "release";
+        Process launcher;
+        start(launcher, E2E_SETUP_EXE, "AUTO_UPDATE=Enable /s", folder,
+              {{"MAKO_TEST_PAUSE_UNTIL", release}, {"MAKO_TEST_EVENT_WAIT_MS", "0"}, {"MAKO_TEST_MSIEXEC_RESULT", "1603"}});
+        const LauncherRun run = finish(launcher, folder);
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0)) << "the event is set although an archive is missing";
+        writeFile(release, "");
+        endStrandedInstallers();
+        CloseHandle(event);
+
+        EXPECT_EQ(ERROR_ACCESS_DENIED, run.exitCode);
+        EXPECT_TRUE(run.logged("WARNING", "HaldenForgeCabExtractWaitEvent already existed; reset before extracting cabs"))
+            << run.log;
+        EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code")));
+        const std::string settingsAfter = readFile(runtimeSettingsFile());
+        EXPECT_TRUE(settingsAfter == settingsBefore) << "runtime settings file now reads: " << settingsAfter;
+        RemoveDirectoryA(blocked.c_str());
+    }
+}
+
+}  // namespace
