@@ -2,9 +2,6 @@
 // language (faults and their exit codes: fault_matrix_e2e_test.cpp; support and fixture: e2e_support.h).
 #include "e2e/e2e_support.h"
 
-using ::testing::HasSubstr;
-using ::testing::Not;
-
 namespace {
 
 using namespace e2e;
