@@ -204,17 +204,12 @@ inline std::vector<std::string> parseLog(const std::string& text) {
     return entries;
 }
 
-#ifdef _WIN64
-constexpr REGSAM kLauncherView = KEY_WOW64_64KEY;
-constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
-const char kWorkFolderName[] = "forge3.1.0_27_x64";
-const char kOtherWorkFolderName[] = "forge3.1.0_27";
-#else
-constexpr REGSAM kLauncherView = KEY_WOW64_32KEY;
-constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
-const char kWorkFolderName[] = "forge3.1.0_27";
-const char kOtherWorkFolderName[] = "forge3.1.0_27_x64";
-#endif
+// The launcher under test has this test's bitness.
+constexpr bool k64 = sizeof(void*) == 8;
+constexpr REGSAM kLauncherView = k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+const char* const kWorkFolderName = k64 ? "forge3.1.0_27_x64" : "forge3.1.0_27";
+const char* const kOtherWorkFolderName = k64 ? "forge3.1.0_27" : "forge3.1.0_27_x64";
 
 const char kKitKey[] = "SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27";
 const char kRuntimeKey[] = "SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
@@ -230,14 +225,13 @@ inline std::string workFolder(const char* name) { return localLowFolder() + "\\H
 inline std::string markerPath() { return localLowFolder() + "\\Halden\\Mako\\MAKO_INSTALL_FLAG"; }
 inline std::string runtimeSettingsFolder() { return commonAppDataFolder() + "\\Brennic\\Mako"; }
 inline std::string runtimeSettingsFile() { return runtimeSettingsFolder() + "\\mako.settings.cfg"; }
-inline std::string realMsiexec() { return systemFolder() + "\\msiexec.exe"; }
 
 // Runs the real msiexec.exe with arguments; its exit code, -1 when it did not end.
 inline long msiexec(const std::string& arguments) {
     Process process;
     DWORD error = 0;
     long code = -1;
-    if (process.start(realMsiexec(), arguments, error)) process.wait(kLauncherTimeoutMs, code);
+    if (process.start(systemFolder() + "\\msiexec.exe", arguments, error)) process.wait(kLauncherTimeoutMs, code);
     return code;
 }
 

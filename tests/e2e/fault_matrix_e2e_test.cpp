@@ -19,15 +19,13 @@ const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
 constexpr UINT kEndedByForce = 0xDEAD;
 
-std::string agentFolder() { return localLowFolder() + "\\Brennic\\Mako\\AU"; }
-
 // Files other than the payload, the marker's folder's (none after the run) and the settings file.
 std::vector<std::string> strayFiles() {
     std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
         {workFolder(kWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
         {workFolder(kOtherWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
         {localLowFolder() + "\\Halden\\Mako", {}},
-        {agentFolder(), {"au.msi"}},
+        {localLowFolder() + "\\Brennic\\Mako\\AU", {"au.msi"}},
         {runtimeSettingsFolder(), {"mako.settings.cfg"}}};
     std::vector<std::string> stray;
     for (const auto& folder : expected)

@@ -83,32 +83,7 @@ protected:
         if (subkeys == 0 && values == 0) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora", KEY_WOW64_32KEY, 0);
         ASSERT_FALSE(agentVersion(version)) << "the agent could not be removed before the case";
     }
-
-    // The agent's calls of a run (the kit's install is the first call).
-    static std::vector<std::string> agentCommands(const LauncherRun& run) {
-        std::vector<std::string> commands;
-        for (size_t i = 1; i < run.installerCalls.size(); ++i)
-            commands.push_back(field(run.installerCalls[i], "command") + " -> " + field(run.installerCalls[i], "result"));
-        return commands;
-    }
-
-    LauncherRun runAgentCase(const std::string& arguments, Environment env = {}) {
-        const std::string folder = nextRunFolder();
-        env.emplace_back("MAKO_MAUREG_RECORD", folder + "maureg-calls.txt");
-        Process process;
-        start(process, E2E_SETUP_EXE, arguments, folder, env);
-        LauncherRun run = finish(process, folder);
-        maureg = readFile(folder + "maureg-calls.txt");
-        return run;
-    }
-
-    std::string maureg;  // the registration program's record of the last run
 };
-
-std::string installCommandEnding(bool enabled) {
-    const std::string package = localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi\"";
-    return package + (enabled ? " ALLUSERS=1 /qn" : "DISABLE=1 ALLUSERS=1 /qn") + " -> ";
-}
 
 // What the launcher does for each agent found on the machine. An older agent without a schedule
 // gets a fresh one, drawn from a generator seeded per run: two such rows draw different ones.
@@ -170,19 +145,27 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
         resetMachine();
         resetAgent();
         row.prepare();
-        const LauncherRun run = runAgentCase(row.arguments, row.env);
+        const std::string folder = nextRunFolder();
+        Environment env = row.env;
+        env.emplace_back("MAKO_MAUREG_RECORD", folder + "maureg-calls.txt");
+        Process process;
+        start(process, E2E_SETUP_EXE, row.arguments, folder, env);
+        const LauncherRun run = finish(process, folder);
+        const std::string maureg = readFile(folder + "maureg-calls.txt");  // the registration program's record
         EXPECT_EQ(0, run.exitCode);
         EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
         EXPECT_TRUE(run.logged(row.logged)) << row.logged << "\n" << run.log;
 
-        const std::vector<std::string> commands = agentCommands(run);
-        ASSERT_EQ((row.removesOld ? 1u : 0u) + (row.installsEnabled ? 1u : 0u), commands.size()) << run.log;
-        if (row.removesOld) {
-            EXPECT_THAT(commands[0], EndsWith(std::string(" /x ") + kAgentProductCode + " /qn -> 0"));
-        }
-        if (row.installsEnabled) {
-            EXPECT_THAT(commands.back(), EndsWith(installCommandEnding(*row.installsEnabled) + row.installResult));
-        }
+        std::vector<std::string> endings, commands;  // the agent's installer calls follow the kit's
+        if (row.removesOld) endings.push_back(std::string(" /x ") + kAgentProductCode + " /qn -> 0");
+        if (row.installsEnabled)
+            endings.push_back(localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi\"" +
+                              (*row.installsEnabled ? " " : "DISABLE=1 ") + "ALLUSERS=1 /qn -> " + row.installResult);
+        for (size_t i = 1; i < run.installerCalls.size(); ++i)
+            commands.push_back(field(run.installerCalls[i], "command") + " -> " +
+                               field(run.installerCalls[i], "result"));
+        ASSERT_EQ(endings.size(), commands.size()) << run.log;
+        for (size_t i = 0; i < endings.size(); ++i) EXPECT_THAT(commands[i], EndsWith(endings[i]));
 
         std::string version = "<none>", disabled = "<none>";
         agentVersion(version);
