@@ -136,7 +136,7 @@ public:
     // Starts "<program>" <arguments>, the arguments given in UTF-8 and handed over as UTF-16, so that
     // any character reaches the program whatever the code page; false (with the system error in
     // error) when it cannot.
-    bool start(const std::string& program, const std::string& arguments, DWORD& error) {
+    bool start(const std::string& program, const std::string& arguments) {
         std::wstring commandLine = utf16("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -157,6 +157,8 @@ public:
         exitCode = static_cast<long>(static_cast<LONG>(code));
         return true;
     }
+
+    DWORD error = 0;
 
 private:
     PROCESS_INFORMATION info{};
@@ -229,9 +231,8 @@ inline std::string runtimeSettingsFile() { return runtimeSettingsFolder() + "\\m
 // Runs the real msiexec.exe with arguments; its exit code, -1 when it did not end.
 inline long msiexec(const std::string& arguments) {
     Process process;
-    DWORD error = 0;
     long code = -1;
-    if (process.start(systemFolder() + "\\msiexec.exe", arguments, error)) process.wait(kLauncherTimeoutMs, code);
+    if (process.start(systemFolder() + "\\msiexec.exe", arguments)) process.wait(kLauncherTimeoutMs, code);
     return code;
 }
 
@@ -351,8 +352,7 @@ protected:
             saved.emplace_back(name, length ? std::optional<std::string>(old.data()) : std::nullopt);
             SetEnvironmentVariableA(name.c_str(), value.c_str());
         }
-        DWORD error = 0;
-        EXPECT_TRUE(process.start(program, arguments, error)) << program << ": system error " << error;
+        EXPECT_TRUE(process.start(program, arguments)) << program << ": system error " << process.error;
         for (auto it = saved.rbegin(); it != saved.rend(); ++it)
             SetEnvironmentVariableA(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
     }

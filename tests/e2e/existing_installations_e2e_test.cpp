@@ -1,5 +1,7 @@
 // The launcher meets a kit or public runtime of its own version: installed by the real installer
 // from the stand-in packages, or keys written by hand as a broken installation leaves them.
+#include <tuple>
+
 #include "e2e/e2e_support.h"
 
 namespace {
@@ -22,26 +24,23 @@ std::vector<std::string> commandsOf(const LauncherRun& run) {
 // A kit and runtime of this build are removed by their product codes, the kit's quietly when silent
 // and with a basic interface otherwise, before the kit installs again.
 TEST_F(LauncherE2E, SameBuildIsRemovedBeforeTheKitInstallsAgain) {
-    struct Row {
-        const char* arguments;
-        const char* ui;
-        bool runtimeAgain;  // the silent run installs the public runtime again
-    };
-    for (const Row& row : {Row{"/s", "/qn", true}, Row{"MSI_CMDLINE=/qn", "/qb!", false}}) {
-        SCOPED_TRACE(row.arguments);
+    // The silent run installs the public runtime again.
+    for (const auto& [arguments, ui, runtimeAgain] :
+         {std::tuple{"/s", "/qn", true}, std::tuple{"MSI_CMDLINE=/qn", "/qb!", false}}) {
+        SCOPED_TRACE(arguments);
         resetMachine();
         const LauncherRun first = runLauncher("/s");
         ASSERT_EQ(0, first.exitCode) << first.log;
         ASSERT_TRUE(kitRegistered() && runtimeRegistered()) << "the first run left no kit and runtime";
 
-        const LauncherRun run = runLauncher(row.arguments);
+        const LauncherRun run = runLauncher(arguments);
         EXPECT_EQ(0, run.exitCode) << run.log;
         const std::vector<std::string> expected = {
-            std::string("/x ") + E2E_KIT_PRODUCT_CODE + " " + row.ui + ", result 0",
-            std::string("/x ") + E2E_RUNTIME_PRODUCT_CODE + " " + row.ui + ", result 0", "install, result 0"};
+            std::string("/x ") + E2E_KIT_PRODUCT_CODE + " " + ui + ", result 0",
+            std::string("/x ") + E2E_RUNTIME_PRODUCT_CODE + " " + ui + ", result 0", "install, result 0"};
         EXPECT_EQ(expected, commandsOf(run)) << run.log;
         expectKitInstalled();
-        EXPECT_EQ(row.runtimeAgain, runtimeRegistered());
+        EXPECT_EQ(runtimeAgain, runtimeRegistered());
         EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
     }
 }

@@ -65,9 +65,9 @@ public:
     // hold_file keeps path open for writing, sharing reading only, until ended.
     void hold(const std::string& path) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "mako-e2e-held");
-        DWORD error = 0;
         stage.holder = std::make_unique<Process>();
-        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held", error)) << error;
+        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held"))
+            << stage.holder->error;
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "hold_file did not take " << path;
         CloseHandle(ready);
     }

@@ -30,8 +30,7 @@ void runShell(const std::string& command) {
     const std::string done =
         std::string(temp) + "mends-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
     Process shell;
-    DWORD error = 0;
-    if (!shell.start("Z:\\bin\\sh", "-c \"" + command + "; : > '" + unixPath(done) + "'\"", error)) return;
+    if (!shell.start("Z:\\bin\\sh", "-c \"" + command + "; : > '" + unixPath(done) + "'\"")) return;
     for (int waited = 0; waited < 60000 && !fileExists(done); waited += 50) Sleep(50);
     DeleteFileA(done.c_str());
 }
