@@ -11,7 +11,8 @@ std::wstring readWide(const std::string& path, const wchar_t* name, REGSAM view)
     const Key key = openKey(path, KEY_READ, view);
     wchar_t buffer[1024] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t);
-    const bool read = key && !RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    const bool read =
+        key && !RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
     return read ? buffer : L"<none>";
 }
 

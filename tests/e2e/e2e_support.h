@@ -3,8 +3,8 @@
 // the stand-in package, reached through the recording msiexec.exe that each case names in
 // InstallerLocation. Every case starts from a machine without the kit or the public runtime of this
 // version, the runtime settings file, a reinstall request or a marker, and gets a temporary folder of
-// its own (TEMP of the launcher: its log, the records). Plain Win32 throughout, so that none of the launcher's own code stands between
-// test and check.
+// its own (TEMP of the launcher: its log, the records). Plain Win32 throughout, so that none of the
+// launcher's own code stands between test and check.
 #include "platform/win32.h"
 // after windows.h
 #include <knownfolders.h>
