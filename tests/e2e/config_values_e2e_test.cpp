@@ -3,19 +3,16 @@
 // fault_matrix_e2e_test.cpp).
 #include "e2e/e2e_support.h"
 
-using ::testing::HasSubstr;
-
 namespace {
 
 using namespace e2e;
 
 std::wstring readWide(const std::string& path, const wchar_t* name, REGSAM view) {
-    HKEY key = openKey(path, KEY_READ, view);
+    const Key key = openKey(path, KEY_READ, view);
     wchar_t buffer[1024] = {};
-    DWORD type = 0, size = sizeof buffer - sizeof(wchar_t);
-    const bool read = key && RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
-                                 ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    const bool read =
+        key && !RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
     return read ? buffer : L"<none>";
 }
 

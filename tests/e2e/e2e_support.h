@@ -2,9 +2,9 @@
 // Support of the end-to-end tests: the built launcher under Wine, the real msiexec.exe installing
 // the stand-in package, reached through the recording msiexec.exe that each case names in
 // InstallerLocation. Every case starts from a machine without the kit or the public runtime of this
-// version, the runtime settings file, a reinstall request or a marker, and gets a temporary folder of its own (TEMP of the launcher: its
-// log, the records). Plain Win32 throughout, so that none of the launcher's own code stands between
-// test and check.
+// version, the runtime settings file, a reinstall request or a marker, and gets a temporary folder of
+// its own (TEMP of the launcher: its log, the records). Plain Win32 throughout, so that none of the
+// launcher's own code stands between test and check.
 #include "platform/win32.h"
 // after windows.h
 #include <knownfolders.h>
@@ -13,15 +13,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace e2e {
 
+using ::testing::EndsWith, ::testing::HasSubstr, ::testing::IsEmpty, ::testing::Not;
 
 inline std::wstring utf16(const std::string& utf8) {
     std::wstring text(utf8.size(), L'\0');
@@ -42,14 +46,16 @@ inline void writeFile(const std::string& path, const std::string& bytes) { std::
 
 inline void createFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
 
-// The names of the files directly inside folder.
-inline std::vector<std::string> filesIn(const std::string& folder) {
+// The names of the files (and with folders, of the folders and links) directly inside folder.
+inline std::vector<std::string> filesIn(const std::string& folder, bool folders = false) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        const std::string name = found.cFileName;
+        if (folders ? name != "." && name != ".." : !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(name);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
@@ -74,38 +80,37 @@ inline std::string systemFolder() { return knownFolder(FOLDERID_System); }
 
 inline bool equalsIgnoreCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
 // HKLM keys in the process's default view (0) or KEY_WOW64_32KEY / KEY_WOW64_64KEY; null when absent.
-inline HKEY openKey(const std::string& path, REGSAM access, REGSAM view, bool create = false) {
+inline Key openKey(const std::string& path, REGSAM access, REGSAM view, bool create = false) {
     HKEY key = nullptr;
     const LSTATUS status =
         create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, access | view, nullptr, &key, nullptr)
                : RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | view, &key);
-    return status == ERROR_SUCCESS ? key : nullptr;
+    return Key(status == ERROR_SUCCESS ? key : nullptr);
 }
 
 inline bool readString(const std::string& path, const std::string& name, std::string& out, REGSAM view = 0) {
-    HKEY key = openKey(path, KEY_READ, view);
+    const Key key = openKey(path, KEY_READ, view);
     char buffer[4096] = {};
     DWORD type = 0, size = sizeof buffer - 1;
-    const bool read = key && RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
-                                 ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ);
-    if (key) RegCloseKey(key);
-    if (read) out = buffer;
-    return read;
+    if (!key || RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    out = buffer;
+    return true;
 }
 
-inline bool keyExists(const std::string& path, REGSAM view = 0) {
-    HKEY key = openKey(path, KEY_READ, view);
-    if (key) RegCloseKey(key);
-    return key != nullptr;
-}
+inline bool keyExists(const std::string& path, REGSAM view = 0) { return openKey(path, KEY_READ, view) != nullptr; }
 
 inline bool setString(const std::string& path, const std::string& name, const std::string& value, REGSAM view = 0) {
-    HKEY key = openKey(path, KEY_READ | KEY_WRITE, view, true);
-    const bool set = key && RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
-    return set;
+    const Key key = openKey(path, KEY_READ | KEY_WRITE, view, true);
+    return key && RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
 inline void deleteValue(const std::string& path, const std::string& name) {
@@ -113,30 +118,9 @@ inline void deleteValue(const std::string& path, const std::string& name) {
 }
 
 inline void deleteTree(const std::string& path, REGSAM view) {
-    if (HKEY key = openKey(path, KEY_ALL_ACCESS, view)) {
-        RegDeleteTreeA(key, nullptr);
-        RegCloseKey(key);
-    }
+    if (const Key key = openKey(path, KEY_ALL_ACCESS, view)) RegDeleteTreeA(key.get(), nullptr);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
 }
-
-// Environment variables of this process, which started programs inherit; put back on destruction.
-class ScopedEnvironment {
-public:
-    ~ScopedEnvironment() {
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
-            SetEnvironmentVariableA(it->first.c_str(), it->second.empty() ? nullptr : it->second.c_str() + 1);
-    }
-    void set(const std::string& name, const std::string& value) {
-        std::vector<char> buffer(32768);
-        const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        saved.emplace_back(name, length > 0 ? "=" + std::string(buffer.data(), length) : "");  // "": did not exist
-        SetEnvironmentVariableA(name.c_str(), value.c_str());
-    }
-
-private:
-    std::vector<std::pair<std::string, std::string>> saved;
-};
 
 // A program this test started, ended by the destructor if it still runs.
 class Process {
@@ -152,7 +136,7 @@ public:
     // Starts "<program>" <arguments>, the arguments given in UTF-8 and handed over as UTF-16, so that
     // any character reaches the program whatever the code page; false (with the system error in
     // error) when it cannot.
-    bool start(const std::string& program, const std::string& arguments, DWORD& error) {
+    bool start(const std::string& program, const std::string& arguments) {
         std::wstring commandLine = utf16("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -174,9 +158,18 @@ public:
         return true;
     }
 
+    DWORD error = 0;
+
 private:
     PROCESS_INFORMATION info{};
 };
+
+// Polls condition for up to two minutes, while process runs if one is given; its last answer.
+inline bool waitFor(const std::function<bool()>& condition, const Process* process = nullptr) {
+    for (int waited = 0; waited < 120000 && !condition(); waited += 20, Sleep(20))
+        if (process && !process->running()) break;
+    return condition();
+}
 
 // The msiexec.exe stand-in records each call as "name: value" lines ("command", "package", "event",
 // "archives", "install-status", "result"), calls separated by an empty line.
@@ -200,13 +193,12 @@ inline std::vector<RecordedCall> parseRecord(const std::string& text) {
     return calls;
 }
 
-// The launcher's log as "<LEVEL>: <message>" entries: each is a "[YYYY/..." header line followed by
-// "\t<LEVEL>: <message>" and the message's further lines.
+// The launcher's log (without carriage returns) as "<LEVEL>: <message>" entries: each is a
+// "[YYYY/..." header line followed by "\t<LEVEL>: <message>" and the message's further lines.
 inline std::vector<std::string> parseLog(const std::string& text) {
     std::vector<std::string> entries;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() > 6 && line[0] == '[' && line[5] == '/') entries.emplace_back();
         else if (!entries.empty()) entries.back() += entries.back().empty() ? line.substr(line[0] == '\t') : "\n" + line;
     }
@@ -214,17 +206,12 @@ inline std::vector<std::string> parseLog(const std::string& text) {
     return entries;
 }
 
-#ifdef _WIN64
-constexpr REGSAM kLauncherView = KEY_WOW64_64KEY;
-constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
-const char kWorkFolderName[] = "forge3.1.0_27_x64";
-const char kOtherWorkFolderName[] = "forge3.1.0_27";
-#else
-constexpr REGSAM kLauncherView = KEY_WOW64_32KEY;
-constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
-const char kWorkFolderName[] = "forge3.1.0_27";
-const char kOtherWorkFolderName[] = "forge3.1.0_27_x64";
-#endif
+// The launcher under test has this test's bitness.
+constexpr bool k64 = sizeof(void*) == 8;
+constexpr REGSAM kLauncherView = k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+const char* const kWorkFolderName = k64 ? "forge3.1.0_27_x64" : "forge3.1.0_27";
+const char* const kOtherWorkFolderName = k64 ? "forge3.1.0_27" : "forge3.1.0_27_x64";
 
 const char kKitKey[] = "SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27";
 const char kRuntimeKey[] = "SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
@@ -240,14 +227,12 @@ inline std::string workFolder(const char* name) { return localLowFolder() + "\\H
 inline std::string markerPath() { return localLowFolder() + "\\Halden\\Mako\\MAKO_INSTALL_FLAG"; }
 inline std::string runtimeSettingsFolder() { return commonAppDataFolder() + "\\Brennic\\Mako"; }
 inline std::string runtimeSettingsFile() { return runtimeSettingsFolder() + "\\mako.settings.cfg"; }
-inline std::string realMsiexec() { return systemFolder() + "\\msiexec.exe"; }
 
 // Runs the real msiexec.exe with arguments; its exit code, -1 when it did not end.
 inline long msiexec(const std::string& arguments) {
     Process process;
-    DWORD error = 0;
     long code = -1;
-    if (process.start(realMsiexec(), arguments, error)) process.wait(kLauncherTimeoutMs, code);
+    if (process.start(systemFolder() + "\\msiexec.exe", arguments)) process.wait(kLauncherTimeoutMs, code);
     return code;
 }
 
@@ -261,10 +246,16 @@ inline bool runtimeRegistered() {
     return keyExists(kRuntimeKey, kLauncherView) || keyExists(kRuntimeUninstallKey, kLauncherView);
 }
 
+// The runtime settings file as a case prepares it.
+inline void writeSettings(const std::string& bytes) {
+    createFolders(runtimeSettingsFolder());
+    writeFile(runtimeSettingsFile(), bytes);
+}
+
 // What one launcher run left behind.
 struct LauncherRun {
     long exitCode = 0;
-    std::string log;
+    std::string log;  // without carriage returns
     std::vector<std::string> entries;
     std::vector<RecordedCall> installerCalls;
     std::string loomRecord;
@@ -272,10 +263,10 @@ struct LauncherRun {
     std::string lastMessage() const {
         return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2);
     }
-    bool logged(const std::string& level, const std::string& text) const {
-        for (const std::string& entry : entries)
-            if (entry.rfind(level + ": ", 0) == 0 && entry.find(text) != std::string::npos) return true;
-        return false;
+    // Whether an entry holds text ("<LEVEL>: <message>" or part of it).
+    bool logged(const std::string& text) const {
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const std::string& entry) { return entry.find(text) != std::string::npos; });
     }
 };
 
@@ -284,22 +275,18 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 class LauncherE2E : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        savedSettings.existed = fileExists(runtimeSettingsFile());
-        savedSettings.bytes = readFile(runtimeSettingsFile());
-        savedInstallerLocation.existed = readString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
+        if (fileExists(runtimeSettingsFile())) savedSettings = readFile(runtimeSettingsFile());
+        std::string location;
+        if (readString(kInstallerKey, "InstallerLocation", location)) savedInstallerLocation = location;
         // A run that died before restoring it left the stand-in's folder there.
-        if (equalsIgnoreCase(savedInstallerLocation.bytes, E2E_RECORDER_DIR))
-            savedInstallerLocation.bytes = systemFolder();
+        if (equalsIgnoreCase(location, E2E_RECORDER_DIR)) savedInstallerLocation = systemFolder();
     }
 
     static void TearDownTestSuite() {
         uninstallKit();
         restoreInstallerLocation();
-        if (savedSettings.existed) {
-            writeFile(runtimeSettingsFile(), savedSettings.bytes);
-        } else {
-            DeleteFileA(runtimeSettingsFile().c_str());
-        }
+        if (savedSettings) writeFile(runtimeSettingsFile(), *savedSettings);
+        else DeleteFileA(runtimeSettingsFile().c_str());
     }
 
     void SetUp() override {
@@ -321,18 +308,16 @@ protected:
     }
 
     static void restoreInstallerLocation() {
-        if (savedInstallerLocation.existed) {
-            setString(kInstallerKey, "InstallerLocation", savedInstallerLocation.bytes);
-        } else {
-            deleteValue(kInstallerKey, "InstallerLocation");
-        }
+        if (savedInstallerLocation) setString(kInstallerKey, "InstallerLocation", *savedInstallerLocation);
+        else deleteValue(kInstallerKey, "InstallerLocation");
     }
 
     // The state every case and every row of a table starts from; the launcher then finds the
     // recording msiexec.exe.
     void resetMachine() {
         uninstallKit();
-        ASSERT_FALSE(kitRegistered() || runtimeRegistered()) << "the kit or runtime could not be removed before the case";
+        ASSERT_FALSE(kitRegistered() || runtimeRegistered())
+            << "the kit or runtime could not be removed before the case";
         DeleteFileA(runtimeSettingsFile().c_str());
         deleteValue(kVelmoraKey, "InstallStatus");
         DeleteFileA(markerPath().c_str());
@@ -353,23 +338,30 @@ protected:
     }
 
     // Starts the launcher with TEMP pointing at folder; the variables in env reach it and, through
-    // it, the msiexec.exe stand-in.
+    // it, the msiexec.exe stand-in. This process's own variables are put back afterwards.
     void start(Process& process, const std::string& program, const std::string& arguments, const std::string& folder,
                const Environment& env = {}) {
-        ScopedEnvironment scoped;
-        scoped.set("TEMP", folder.substr(0, folder.size() - 1));
-        scoped.set("TMP", folder.substr(0, folder.size() - 1));
-        scoped.set("MAKO_TEST_RECORD", folder + "msiexec-calls.txt");
-        scoped.set("MAKO_LOOM_RECORD", folder + "loom-calls.txt");
-        for (const auto& variable : env) scoped.set(variable.first, variable.second);
-        DWORD error = 0;
-        EXPECT_TRUE(process.start(program, arguments, error)) << program << ": system error " << error;
+        const std::string temp = folder.substr(0, folder.size() - 1);
+        Environment set = {{"TEMP", temp}, {"TMP", temp}, {"MAKO_TEST_RECORD", folder + "msiexec-calls.txt"},
+                           {"MAKO_LOOM_RECORD", folder + "loom-calls.txt"}};
+        set.insert(set.end(), env.begin(), env.end());
+        std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+        for (const auto& [name, value] : set) {
+            std::vector<char> old(32768);
+            const DWORD length = GetEnvironmentVariableA(name.c_str(), old.data(), static_cast<DWORD>(old.size()));
+            saved.emplace_back(name, length ? std::optional<std::string>(old.data()) : std::nullopt);
+            SetEnvironmentVariableA(name.c_str(), value.c_str());
+        }
+        EXPECT_TRUE(process.start(program, arguments)) << program << ": system error " << process.error;
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            SetEnvironmentVariableA(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
     }
 
     LauncherRun finish(Process& process, const std::string& folder) {
         LauncherRun run;
         EXPECT_TRUE(process.wait(kLauncherTimeoutMs, run.exitCode)) << "the launcher did not end in time";
         run.log = readFile(folder + "musched.log");
+        run.log.erase(std::remove(run.log.begin(), run.log.end(), '\r'), run.log.end());
         run.entries = parseLog(run.log);
         run.installerCalls = parseRecord(readFile(folder + "msiexec-calls.txt"));
         run.loomRecord = readFile(folder + "loom-calls.txt");
@@ -384,11 +376,7 @@ protected:
         return finish(process, folder);
     }
 
-    struct Saved {
-        bool existed;
-        std::string bytes;
-    };
-    static inline Saved savedSettings, savedInstallerLocation;  // zero-initialized
+    static inline std::optional<std::string> savedSettings, savedInstallerLocation;
     int runs = 0;
 };
 

@@ -1,24 +1,14 @@
 // The launcher meets a kit or public runtime of its own version: installed by the real installer
 // from the stand-in packages, or keys written by hand as a broken installation leaves them.
+#include <tuple>
+
 #include "e2e/e2e_support.h"
-
-#include <algorithm>
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
 using namespace e2e;
 
 const std::string kKitPackage = std::string(E2E_PAYLOAD_DIR) + "\\forge3.1.0_27.msi";
-
-// The log without carriage returns, headers included.
-std::string plainLog(const LauncherRun& run) {
-    std::string text = run.log;
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
-}
 
 std::vector<std::string> commandsOf(const LauncherRun& run) {
     std::vector<std::string> commands;
@@ -34,100 +24,91 @@ std::vector<std::string> commandsOf(const LauncherRun& run) {
 // A kit and runtime of this build are removed by their product codes, the kit's quietly when silent
 // and with a basic interface otherwise, before the kit installs again.
 TEST_F(LauncherE2E, SameBuildIsRemovedBeforeTheKitInstallsAgain) {
-    struct Row {
-        const char* arguments;
-        const char* ui;
-        bool runtimeAgain;  // the silent run installs the public runtime again
-    };
-    for (const Row& row : {Row{"/s", "/qn", true}, Row{"MSI_CMDLINE=/qn", "/qb!", false}}) {
-        SCOPED_TRACE(row.arguments);
+    // The silent run installs the public runtime again.
+    for (const auto& [arguments, ui, runtimeAgain] :
+         {std::tuple{"/s", "/qn", true}, std::tuple{"MSI_CMDLINE=/qn", "/qb!", false}}) {
+        SCOPED_TRACE(arguments);
         resetMachine();
         const LauncherRun first = runLauncher("/s");
         ASSERT_EQ(0, first.exitCode) << first.log;
         ASSERT_TRUE(kitRegistered() && runtimeRegistered()) << "the first run left no kit and runtime";
 
-        const LauncherRun run = runLauncher(row.arguments);
+        const LauncherRun run = runLauncher(arguments);
         EXPECT_EQ(0, run.exitCode) << run.log;
         const std::vector<std::string> expected = {
-            std::string("/x ") + E2E_KIT_PRODUCT_CODE + " " + row.ui + ", result 0",
-            std::string("/x ") + E2E_RUNTIME_PRODUCT_CODE + " " + row.ui + ", result 0", "install, result 0"};
+            std::string("/x ") + E2E_KIT_PRODUCT_CODE + " " + ui + ", result 0",
+            std::string("/x ") + E2E_RUNTIME_PRODUCT_CODE + " " + ui + ", result 0", "install, result 0"};
         EXPECT_EQ(expected, commandsOf(run)) << run.log;
         expectKitInstalled();
-        EXPECT_EQ(row.runtimeAgain, runtimeRegistered());
+        EXPECT_EQ(runtimeAgain, runtimeRegistered());
         EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
     }
 }
 
-// Runs refused with -1 before any package is written; only a failing removal reaches the installer.
-TEST_F(LauncherE2E, InstalledKitRefusesTheRun) {
+// A runtime of this version that is static, newer, or not registered stays and the kit installs (0).
+// A kit of this version refuses the run with -1 before any package is written; only a failing
+// removal reaches the installer.
+TEST_F(LauncherE2E, InstalledRuntimeStaysAndInstalledKitRefusesTheRun) {
     struct Row {
         const char* what;
         std::function<void()> prepare;
+        long exitCode;
         Environment env;
-        std::vector<std::string> commands;
+        std::vector<std::string> commands;  // of a refused run
         std::vector<std::string> logged;  // "<unit>:<line> (<function>)]\n\t<LEVEL>: <text>"
     };
     const std::string code = E2E_KIT_PRODUCT_CODE;
-    const std::string build = "WrapperUtils:1210 (IsSameOrOlderBuildInstalled)]\n\tINFO: ";
+    const std::string build = "WrapperUtils:1210 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: ";
     const std::vector<Row> rows = {
-        {"a newer kit build", [] { setString(kKitKey, "BuildNumber", "10"); }, {}, {}, {build + "Existing build: 10 is newer than current build: 9"}},
-        {"an unreadable build number", [] { setString(kKitKey, "MakoHome", "C:\\Kit\\"); }, {}, {},
-         {"WrapperUtils:1195 (IsSameOrOlderBuildInstalled)]\n\tERROR: MakoKey.QueryValue(BuildNumber, Value); failed: 2"}},
-        {"a kit key without its product code", [] { setString(kKitKey, "BuildNumber", "9"); }, {}, {},
+        {"static runtime", [] { ASSERT_EQ(0, installPackage(E2E_RUNTIME_PACKAGE, "MODE=S")); }, 0, {}, {},
+         {"WrapperUtils:1206 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 9 is same/older than current "
+          "build: 9"}},
+        {"runtime build 12",
+         [] {
+             ASSERT_EQ(0, installPackage(E2E_RUNTIME_PACKAGE));
+             setString(kRuntimeKey, "BuildNumber", "12");
+         },
+         0, {}, {}, {build + "12 is newer than current build: 9"}},
+        {"runtime not registered",
+         [] {
+             setString(kRuntimeKey, "MakoHome", "C:\\Runtime\\");
+             setString(kRuntimeKey, "BuildNumber", "9");
+         },
+         0, {}, {}, {std::string("WrapperUtils:1110 (CheckGUIDAndUninstall)]\n\tERROR: GUID not found") +
+                     E2E_RUNTIME_PRODUCT_CODE + ":2"}},
+        {"a newer kit build", [] { setString(kKitKey, "BuildNumber", "10"); }, -1, {}, {},
+         {build + "10 is newer than current build: 9"}},
+        {"an unreadable build number", [] { setString(kKitKey, "MakoHome", "C:\\Kit\\"); }, -1, {}, {},
+         {"WrapperUtils:1195 (IsSameOrOlderBuildInstalled)]\n\tERROR: MakoKey.QueryValue(BuildNumber, Value); "
+          "failed: 2"}},
+        {"a kit key without its product code", [] { setString(kKitKey, "BuildNumber", "9"); }, -1, {}, {},
          {"WrapperUtils:1159 (UninstallExistingForge)]\n\tERROR: Forge GUID not found " + code + ": 2",
           "WrapperUtils:1238 (UninstallLoomOrForgeIfSameVersionExists)]\n\tERROR: UninstallExistingForge (" +
               std::string(kKitKey) + ") failed"}},
-        {"a removal that fails", [] { ASSERT_EQ(0, installPackage(kKitPackage)); }, {{"MAKO_TEST_FAIL_REMOVAL", "1"}},
-         {"/x " + code + " /qn, result 1603"},
+        // The last row: its kit stays installed.
+        {"a removal that fails", [] { ASSERT_EQ(0, installPackage(kKitPackage)); }, -1,
+         {{"MAKO_TEST_FAIL_REMOVAL", "1"}}, {"/x " + code + " /qn, result 1603"},
          {"AllUtils:181 (logit)]\n\tINFO: uninstall " + code + " of 3.1.0_27 failed.  ErrorCode: 1603",
-          "WrapperUtils:1164 (UninstallExistingForge)]\n\tERROR: Uninstall existining Forge failed " + code + ": 1603"}},
+          "WrapperUtils:1164 (UninstallExistingForge)]\n\tERROR: Uninstall existining Forge failed " + code +
+              ": 1603"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         resetMachine();
         row.prepare();
         const LauncherRun run = runLauncher("/s", row.env);
-        EXPECT_EQ(-1, run.exitCode) << run.log;
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
+        for (const std::string& line : row.logged) EXPECT_THAT(run.log, HasSubstr(line));
+        if (row.exitCode == 0) {
+            expectOneInstallCall(run, "0");
+            expectKitInstalled();
+            continue;
+        }
         EXPECT_EQ(row.commands, commandsOf(run));
-        for (const std::string& line : row.logged) EXPECT_THAT(plainLog(run), HasSubstr(line));
         EXPECT_FALSE(fileExists(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi")) << "a package was written";
         EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code")));
     }
     EXPECT_TRUE(kitRegistered()) << "the kit whose removal failed is gone";
-}
-
-// A runtime of this version that is static, newer, or not registered stays; the kit installs.
-TEST_F(LauncherE2E, InstalledRuntimeThatStays) {
-    struct Row {
-        const char* what;
-        std::function<void()> prepare;
-        std::string logged;  // as above
-    };
-    const std::vector<Row> rows = {
-        {"static", [] { ASSERT_EQ(0, installPackage(E2E_RUNTIME_PACKAGE, "MODE=S")); }, "WrapperUtils:1206 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 9 is same/older than current build: 9"},
-        {"build 12",
-         [] {
-             ASSERT_EQ(0, installPackage(E2E_RUNTIME_PACKAGE));
-             setString(kRuntimeKey, "BuildNumber", "12");
-         },
-         "WrapperUtils:1210 (IsSameOrOlderBuildInstalled)]\n\tINFO: Existing build: 12 is newer than current build: 9"},
-        {"not registered",
-         [] {
-             setString(kRuntimeKey, "MakoHome", "C:\\Runtime\\");
-             setString(kRuntimeKey, "BuildNumber", "9");
-         },
-         std::string("WrapperUtils:1110 (CheckGUIDAndUninstall)]\n\tERROR: GUID not found") + E2E_RUNTIME_PRODUCT_CODE + ":2"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        resetMachine();
-        row.prepare();
-        const LauncherRun run = runLauncher("/s");
-        EXPECT_EQ(0, run.exitCode) << run.log;
-        expectOneInstallCall(run, "0");
-        EXPECT_THAT(plainLog(run), HasSubstr(row.logged));
-        expectKitInstalled();
-    }
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 // after windows.h
 #include <sddl.h>
 
-using ::testing::IsEmpty;
-
 namespace {
 
 using namespace e2e;
@@ -21,15 +19,13 @@ const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
 constexpr UINT kEndedByForce = 0xDEAD;
 
-std::string agentFolder() { return localLowFolder() + "\\Brennic\\Mako\\AU"; }
-
 // Files other than the payload, the marker's folder's (none after the run) and the settings file.
 std::vector<std::string> strayFiles() {
     std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
         {workFolder(kWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
         {workFolder(kOtherWorkFolderName), {std::begin(kPayloadFiles), std::end(kPayloadFiles)}},
         {localLowFolder() + "\\Halden\\Mako", {}},
-        {agentFolder(), {"au.msi"}},
+        {localLowFolder() + "\\Brennic\\Mako\\AU", {"au.msi"}},
         {runtimeSettingsFolder(), {"mako.settings.cfg"}}};
     std::vector<std::string> stray;
     for (const auto& folder : expected)
@@ -39,14 +35,8 @@ std::vector<std::string> strayFiles() {
     return stray;
 }
 
-// Polls for path, while process runs if one is given; false after two minutes or when it ended.
 bool waitForFile(const std::string& path, const Process* process = nullptr) {
-    for (int waited = 0; waited < 120000; waited += 20) {
-        if (fileExists(path)) return true;
-        if (process && !process->running()) return fileExists(path);
-        Sleep(20);
-    }
-    return false;
+    return waitFor([&] { return fileExists(path); }, process);
 }
 
 // Calls of the kit's installer, the update agent's left out.
@@ -67,7 +57,7 @@ public:
         std::unique_ptr<Process> holder, first;  // hold_file; a launcher waiting inside the installer
         std::string firstFolder;
         bool endByForce = false;  // the launcher under test is ended inside the installer
-        HKEY deniedKey = nullptr;
+        Key deniedKey;
         std::vector<BYTE> savedSecurity;
     };
     Stage stage;
@@ -75,9 +65,9 @@ public:
     // hold_file keeps path open for writing, sharing reading only, until ended.
     void hold(const std::string& path) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "mako-e2e-held");
-        DWORD error = 0;
         stage.holder = std::make_unique<Process>();
-        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held", error)) << error;
+        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held"))
+            << stage.holder->error;
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "hold_file did not take " << path;
         CloseHandle(ready);
     }
@@ -92,14 +82,16 @@ public:
 
     // Denies everyone reading the key; the handle is kept for putting its rules back.
     void denyReading(const char* path) {
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, READ_CONTROL | WRITE_DAC, &stage.deniedKey));
+        ASSERT_TRUE(stage.deniedKey = openKey(path, READ_CONTROL | WRITE_DAC, 0)) << path;
+        HKEY key = stage.deniedKey.get();
         DWORD size = 0;
-        RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, nullptr, &size);
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
         stage.savedSecurity.resize(size);
-        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, stage.savedSecurity.data(), &size));
+        ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, stage.savedSecurity.data(), &size));
         PSECURITY_DESCRIPTOR denied = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &denied, nullptr));
-        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, denied));
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                         &denied, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, denied));
         LocalFree(denied);
     }
 
@@ -111,8 +103,8 @@ public:
             EXPECT_EQ(0, first.exitCode) << first.lastMessage();
         }
         if (stage.deniedKey) {
-            EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey, DACL_SECURITY_INFORMATION, stage.savedSecurity.data()));
-            RegCloseKey(stage.deniedKey);
+            EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey.get(), DACL_SECURITY_INFORMATION,
+                                                       stage.savedSecurity.data()));
         }
         for (const std::string& folder : {workFolder(kWorkFolderName), runtimeSettingsFolder()})
             if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());
@@ -243,7 +235,7 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            "install.cfg is malformed in line 2.\nCheck data and formatting of the file."),
         configurationError("key without value in the runtime settings file",
                            [](FaultMatrixE2E&) {
-                               return writeFile(runtimeSettingsFile(), std::string(kSettingsBefore) + "EULA\n"), std::string();
+                               return writeSettings(std::string(kSettingsBefore) + "EULA\n"), std::string();
                            },
                            "mako.settings.cfg is malformed in line 2."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
@@ -254,8 +246,7 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fault);
         resetMachine();
-        createFolders(runtimeSettingsFolder());
-        writeFile(runtimeSettingsFile(), kSettingsBefore);
+        writeSettings(kSettingsBefore);
         stage.folder = nextRunFolder();
         const std::string arguments = kArguments + row.prepare(*this);
         const std::string settingsBefore = readFile(runtimeSettingsFile());
@@ -272,9 +263,8 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         const LauncherRun run = finish(process, stage.folder);
 
         EXPECT_EQ(row.exitCode, run.exitCode) << run.lastMessage();
-        EXPECT_TRUE(row.logged.empty() ? run.log.empty() : std::any_of(run.entries.begin(), run.entries.end(), [&](const std::string& e) {
-            return e.find(row.logged) != std::string::npos;
-        })) << "not logged: " << row.logged << "\n" << run.log;
+        EXPECT_TRUE(row.logged.empty() ? run.log.empty() : run.logged(row.logged))
+            << "not logged: " << row.logged << "\n" << run.log;
         EXPECT_EQ(row.exported ? kSettingsExported : settingsBefore, readFile(runtimeSettingsFile()));
         EXPECT_EQ(row.kitCalls, kitCalls(run));
         if (row.check) row.check(run);

@@ -2,15 +2,10 @@
 // registers itself), the launcher installs the stand-in agent with Wine's msiexec.exe, replaces an
 // older one with its policy carried over, and runs the registration program. Each case starts
 // without an agent, its policy values and the test's folder override for maureg.exe.
-#include <optional>
-#include <tuple>
+#include <array>
 
 #include "e2e/e2e_support.h"
 #include "product/protected_values.h"
-
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
 namespace {
 
@@ -22,47 +17,41 @@ const char kMucheckKey[] = "SOFTWARE\\Velmora\\Mako Update\\Policy\\mucheck";
 const char kAgentTestKey[] = "SOFTWARE\\Velmora\\Mako Update Test";  // read by the stand-in package
 const char kAgentProductCode[] = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
 
-using Schedule = std::tuple<uint32_t, uint32_t, uint32_t>;  // frequency, hour, minute
+using Schedule = std::array<uint32_t, 3>;  // frequency, hour, minute
 const char* const kScheduleValues[] = {"Frequency", "UpdateSchedule", "UpdateMin"};
 
 bool agentVersion(std::string& out) { return readString(kAgentKey, "AUVersion", out, KEY_WOW64_32KEY); }
 
 // The schedule as current agents keep it: machine-protected, as Base64 text under mucheck.
 void writeProtectedSchedule(const Schedule& s) {
-    const uint32_t values[] = {std::get<0>(s), std::get<1>(s), std::get<2>(s)};
     for (int i = 0; i < 3; ++i) {
-        const std::string text = protected_values::machineProtectedText(protected_values::littleEndian(values[i]));
+        const std::string text = protected_values::machineProtectedText(protected_values::littleEndian(s[i]));
         EXPECT_TRUE(setString(kMucheckKey, kScheduleValues[i], text, KEY_WOW64_32KEY));
     }
 }
 
-std::optional<uint32_t> readProtected(const char* name) {
-    std::string text;
-    if (!readString(kMucheckKey, name, text, KEY_WOW64_32KEY)) return std::nullopt;
-    const std::vector<uint8_t> b = protected_values::unprotect(protected_values::fromBase64(text));
-    if (b.size() != 4) return std::nullopt;
-    return b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24;
-}
-
 std::optional<Schedule> currentSchedule() {
-    std::optional<uint32_t> v[3];
-    for (int i = 0; i < 3; ++i) v[i] = readProtected(kScheduleValues[i]);
-    if (!v[0] || !v[1] || !v[2]) return std::nullopt;
-    return Schedule{*v[0], *v[1], *v[2]};
+    Schedule s;
+    for (int i = 0; i < 3; ++i) {
+        std::string text;
+        if (!readString(kMucheckKey, kScheduleValues[i], text, KEY_WOW64_32KEY)) return std::nullopt;
+        const std::vector<uint8_t> b = protected_values::unprotect(protected_values::fromBase64(text));
+        if (b.size() != 4) return std::nullopt;
+        s[i] = b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24;
+    }
+    return s;
 }
 
-// "download" / "install" from the current layout's two flags, "<none>" when they are missing.
+// "<download>/<install>" from the current layout's two flags, "<none>" when one is missing.
 std::string currentNotifyType() {
-    HKEY key = openKey(kMucheckKey, KEY_READ, KEY_WOW64_32KEY);
-    std::string flags;
+    const Key key = openKey(kMucheckKey, KEY_READ, KEY_WOW64_32KEY);
+    DWORD flags[2] = {}, found = 0;
     for (const char* name : {"NotifyDownload", "NotifyInstall"}) {
-        DWORD value = 0, size = sizeof value;
-        if (!key || RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
-            return key ? (RegCloseKey(key), "<none>") : "<none>";
-        flags += (flags.empty() ? "" : "/") + std::to_string(value);
+        DWORD size = sizeof(DWORD);
+        found += key && RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&flags[found]),
+                                         &size) == ERROR_SUCCESS;
     }
-    RegCloseKey(key);
-    return flags;
+    return found == 2 ? std::to_string(flags[0]) + "/" + std::to_string(flags[1]) : "<none>";
 }
 
 std::string registrationProgram() {
@@ -87,43 +76,17 @@ protected:
         if (agentVersion(version)) msiexec(std::string("/x ") + kAgentProductCode + " /qn");
         for (const char* key : {kAgentKey, kPolicyRoot, kAgentTestKey}) deleteTree(key, KEY_WOW64_32KEY);
         // An empty Velmora key left in the 32-bit view would look like someone else's to other tests.
-        if (HKEY velmora = openKey("SOFTWARE\\Velmora", KEY_READ, KEY_WOW64_32KEY)) {
-            DWORD subkeys = 1, values = 1;
-            RegQueryInfoKeyA(velmora, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                             nullptr, nullptr);
-            RegCloseKey(velmora);
-            if (subkeys == 0 && values == 0) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora", KEY_WOW64_32KEY, 0);
-        }
+        DWORD subkeys = 1, values = 1;
+        if (const Key velmora = openKey("SOFTWARE\\Velmora", KEY_READ, KEY_WOW64_32KEY))
+            RegQueryInfoKeyA(velmora.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr);
+        if (subkeys == 0 && values == 0) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora", KEY_WOW64_32KEY, 0);
         ASSERT_FALSE(agentVersion(version)) << "the agent could not be removed before the case";
     }
-
-    // The agent's calls of a run (the kit's install is the first call).
-    static std::vector<std::string> agentCommands(const LauncherRun& run) {
-        std::vector<std::string> commands;
-        for (size_t i = 1; i < run.installerCalls.size(); ++i)
-            commands.push_back(field(run.installerCalls[i], "command") + " -> " + field(run.installerCalls[i], "result"));
-        return commands;
-    }
-
-    LauncherRun runAgentCase(const std::string& arguments, Environment env = {}) {
-        const std::string folder = nextRunFolder();
-        env.emplace_back("MAKO_MAUREG_RECORD", folder + "maureg-calls.txt");
-        Process process;
-        start(process, E2E_SETUP_EXE, arguments, folder, env);
-        LauncherRun run = finish(process, folder);
-        maureg = readFile(folder + "maureg-calls.txt");
-        return run;
-    }
-
-    std::string maureg;  // the registration program's record of the last run
 };
 
-std::string installCommandEnding(bool enabled) {
-    const std::string package = localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi\"";
-    return package + (enabled ? " ALLUSERS=1 /qn" : "DISABLE=1 ALLUSERS=1 /qn") + " -> ";
-}
-
-// What the launcher does for each agent found on the machine.
+// What the launcher does for each agent found on the machine. An older agent without a schedule
+// gets a fresh one, drawn from a generator seeded per run: two such rows draw different ones.
 TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
     struct Row {
         const char* what;
@@ -135,61 +98,74 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
         std::string installResult;
         std::string versionAfter;
         bool registers;
-        std::optional<Schedule> scheduleAfter;
+        std::optional<Schedule> scheduleAfter;  // kFresh: a drawn one
         std::string notifyAfter;  // NotifyDownload/NotifyInstall of the current layout
         std::string logged;
     };
+    const Schedule kFresh{0, 0, 0};
+    const auto older = [] { EXPECT_EQ(0, installPackage(agentPackage("au2.3.5.0"))); };
+    const std::string enabled = "INFO: Auto Update is enabled", notUpgradable =
+        "INFO: AU is not upgradable - Installed version >= the bundled version.";
+    const Row fresh = {"an older agent without a schedule", older, "/s", {}, true, true, "0", "2.3.27.9", true,
+                       kFresh, "0/1", "ERROR: getSchedule failed: "};
     const std::vector<Row> rows = {
-        {"no agent", [] {}, "/s", {}, false, true, "0", "2.3.27.9", true, std::nullopt, "<none>",
-         "Auto Update is enabled"},
+        {"no agent", [] {}, "/s", {}, false, true, "0", "2.3.27.9", true, std::nullopt, "<none>", enabled},
         // The kit's installer only answers 0: no runtime gets registered.
         {"no runtime registered", [] {}, "/s", {{"MAKO_TEST_MSIEXEC_RESULT", "0"}}, false, std::nullopt, "", "", false,
-         std::nullopt, "<none>", "Wrapper exit code: 0"},
+         std::nullopt, "<none>", "INFO: Wrapper exit code: 0"},
         {"AUTO_UPDATE disabled", [] {}, "/s AUTO_UPDATE=Disable", {}, false, false, "0", "2.3.27.9", true,
-         std::nullopt, "<none>", "Auto Update is disabled via configuration settings"},
+         std::nullopt, "<none>", "INFO: Auto Update is disabled via configuration settings"},
         {"the same agent", [] { EXPECT_EQ(0, installPackage(agentPackage("au"))); }, "/s", {}, false,
-         std::nullopt, "", "2.3.27.9", false, std::nullopt, "<none>",
-         "AU is not upgradable - Installed version >= the bundled version."},
-        {"a newer agent", [] { EXPECT_TRUE(setString(kAgentKey, "AUVersion", "2.3.30.0", KEY_WOW64_32KEY)); }, "/s", {}, false,
-         std::nullopt, "", "2.3.30.0", false, std::nullopt, "<none>",
-         "AU is not upgradable - Installed version >= the bundled version."},
-        {"an agent of the older layout",
-         [] { EXPECT_EQ(0, installPackage(agentPackage("au2.2.90.1"))); }, "/s", {}, true, true, "0",
-         "2.3.27.9", true, Schedule{0x110, 3, 15}, "0/1", "Auto Update is enabled"},
+         std::nullopt, "", "2.3.27.9", false, std::nullopt, "<none>", notUpgradable},
+        {"a newer agent", [] { EXPECT_TRUE(setString(kAgentKey, "AUVersion", "2.3.30.0", KEY_WOW64_32KEY)); }, "/s",
+         {}, false, std::nullopt, "", "2.3.30.0", false, std::nullopt, "<none>", notUpgradable},
+        {"an agent of the older layout", [] { EXPECT_EQ(0, installPackage(agentPackage("au2.2.90.1"))); }, "/s", {},
+         true, true, "0", "2.3.27.9", true, Schedule{0x110, 3, 15}, "0/1", enabled},
         {"an older agent of the current layout",
-         [] {
-             EXPECT_EQ(0, installPackage(agentPackage("au2.3.5.0")));
-             writeProtectedSchedule({0x801, 17, 45});
-         },
-         "/s", {}, true, true, "0", "2.3.27.9", true, Schedule{0x801, 17, 45}, "0/1", "Auto Update is enabled"},
+         [&] { older(), writeProtectedSchedule({0x801, 17, 45}); },
+         "/s", {}, true, true, "0", "2.3.27.9", true, Schedule{0x801, 17, 45}, "0/1", enabled},
+        fresh, fresh,
         {"an agent version that is not a version",
-         [] { EXPECT_TRUE(setString(kAgentKey, "AUVersion", "2.3.x", KEY_WOW64_32KEY)); }, "/s", {}, false, true, "0", "2.3.27.9",
-         true, std::nullopt, "<none>", "Installed AU version is not usable, treated as no AU installed"},
+         [] { EXPECT_TRUE(setString(kAgentKey, "AUVersion", "2.3.x", KEY_WOW64_32KEY)); }, "/s", {}, false, true, "0",
+         "2.3.27.9", true, std::nullopt, "<none>",
+         "INFO: Installed AU version is not usable, treated as no AU installed"},
         {"no registration program",
-         [] { EXPECT_TRUE(setString(kAgentTestKey, "MauregFolder", localLowFolder() + "\\mako-e2e-maureg\\", KEY_WOW64_32KEY)); },
+         [] {
+             EXPECT_TRUE(
+                 setString(kAgentTestKey, "MauregFolder", localLowFolder() + "\\mako-e2e-maureg\\", KEY_WOW64_32KEY));
+         },
          "/s", {}, false, true, "0", "2.3.27.9", false, std::nullopt, "<none>",
-         "Executor.exec(): CreateProcess failed"},
+         "ERROR: Executor.exec(): CreateProcess failed"},
         {"the agent install fails", [] {}, "/s", {{"MAKO_TEST_AGENT_FAIL", "1"}}, false, true, "1603", "", false,
-         std::nullopt, "<none>", "Auto Update install failed"},
+         std::nullopt, "<none>", "INFO: Auto Update install failed"},
     };
+    std::vector<Schedule> drawn;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         resetMachine();
         resetAgent();
         row.prepare();
-        const LauncherRun run = runAgentCase(row.arguments, row.env);
+        const std::string folder = nextRunFolder();
+        Environment env = row.env;
+        env.emplace_back("MAKO_MAUREG_RECORD", folder + "maureg-calls.txt");
+        Process process;
+        start(process, E2E_SETUP_EXE, row.arguments, folder, env);
+        const LauncherRun run = finish(process, folder);
+        const std::string maureg = readFile(folder + "maureg-calls.txt");  // the registration program's record
         EXPECT_EQ(0, run.exitCode);
         EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
-        EXPECT_TRUE(run.logged("INFO", row.logged) || run.logged("ERROR", row.logged)) << row.logged << "\n" << run.log;
+        EXPECT_TRUE(run.logged(row.logged)) << row.logged << "\n" << run.log;
 
-        const std::vector<std::string> commands = agentCommands(run);
-        ASSERT_EQ((row.removesOld ? 1u : 0u) + (row.installsEnabled ? 1u : 0u), commands.size()) << run.log;
-        if (row.removesOld) {
-            EXPECT_THAT(commands[0], EndsWith(std::string(" /x ") + kAgentProductCode + " /qn -> 0"));
-        }
-        if (row.installsEnabled) {
-            EXPECT_THAT(commands.back(), EndsWith(installCommandEnding(*row.installsEnabled) + row.installResult));
-        }
+        std::vector<std::string> endings, commands;  // the agent's installer calls follow the kit's
+        if (row.removesOld) endings.push_back(std::string(" /x ") + kAgentProductCode + " /qn -> 0");
+        if (row.installsEnabled)
+            endings.push_back(localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi\"" +
+                              (*row.installsEnabled ? " " : "DISABLE=1 ") + "ALLUSERS=1 /qn -> " + row.installResult);
+        for (size_t i = 1; i < run.installerCalls.size(); ++i)
+            commands.push_back(field(run.installerCalls[i], "command") + " -> " +
+                               field(run.installerCalls[i], "result"));
+        ASSERT_EQ(endings.size(), commands.size()) << run.log;
+        for (size_t i = 0; i < endings.size(); ++i) EXPECT_THAT(commands[i], EndsWith(endings[i]));
 
         std::string version = "<none>", disabled = "<none>";
         agentVersion(version);
@@ -204,29 +180,18 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
         } else {
             EXPECT_THAT(maureg, IsEmpty());
         }
-        if (row.scheduleAfter) {
+        if (row.scheduleAfter == kFresh) {
+            ASSERT_TRUE(currentSchedule().has_value()) << run.log;
+            drawn.push_back(*currentSchedule());
+        } else if (row.scheduleAfter) {
             EXPECT_EQ(row.scheduleAfter, currentSchedule());
-            std::string plain;
-            EXPECT_FALSE(readString("SOFTWARE\\Velmora\\Mako Update\\Policy", "Frequency", plain, KEY_WOW64_32KEY));
         }
+        std::string plain;
+        EXPECT_FALSE(row.scheduleAfter && readString(kPolicyRoot + std::string("\\Policy"), "Frequency", plain,
+                                                     KEY_WOW64_32KEY));
         EXPECT_EQ(row.notifyAfter, currentNotifyType());
     }
-}
-
-// An older agent without a schedule gets a fresh one, drawn from a generator seeded per run.
-TEST_F(AgentE2E, FreshSchedulesDifferBetweenRuns) {
-    std::vector<Schedule> drawn;
-    for (int run = 0; run < 2; ++run) {
-        resetMachine();
-        resetAgent();
-        ASSERT_EQ(0, installPackage(agentPackage("au2.3.5.0")));
-        const LauncherRun result = runAgentCase("/s");
-        EXPECT_EQ(0, result.exitCode);
-        EXPECT_TRUE(result.logged("ERROR", "getSchedule failed: ")) << result.log;
-        const auto schedule = currentSchedule();
-        ASSERT_TRUE(schedule.has_value()) << result.log;
-        drawn.push_back(*schedule);
-    }
+    ASSERT_EQ(2u, drawn.size());
     EXPECT_NE(drawn[0], drawn[1]) << "the same schedule drawn twice";
 }
 

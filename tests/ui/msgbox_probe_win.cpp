@@ -11,7 +11,8 @@
 // resource script: \\, \n, \r), "button: " (the OK button's label), "rect: left top right bottom" and
 // "exit: <code>". Exit code 0 when a box was found and pressed, 2 on timeout, 3 when the program
 // could not be started, 64 on bad usage.
-#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/win32.h"
@@ -21,10 +22,9 @@
 namespace {
 
 std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
     return out;
 }
 
@@ -36,35 +36,24 @@ std::wstring windowText(HWND window, int controlId) {
 
 std::string escaped(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
-    }
+    for (char c : text) out += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
     return out;
 }
 
 std::wstring fromFileIfNamed(const std::wstring& argument) {
     if (argument.empty() || argument[0] != L'@') return argument;
-    std::string bytes;
-    if (FILE* in = _wfopen(argument.c_str() + 1, L"rb")) {
-        char chunk[512];
-        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.append(chunk, got);
-        std::fclose(in);
-    }
+    std::ostringstream read;
+    read << std::ifstream(argument.c_str() + 1, std::ios::binary).rdbuf();
+    std::string bytes = read.str();
     while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.pop_back();
-    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                        &text[0], static_cast<int>(text.size()))));
     return text;
 }
 
 void append(const std::wstring& path, const std::string& text) {
-    if (FILE* out = _wfopen(path.c_str(), L"ab")) {
-        std::fwrite(text.data(), 1, text.size(), out);
-        std::fclose(out);
-    }
+    std::ofstream(path.c_str(), std::ios::binary | std::ios::app) << text;
 }
 
 bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
