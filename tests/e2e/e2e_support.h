@@ -140,12 +140,17 @@ public:
         std::wstring commandLine = utf16("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        if (CreateProcessW(utf16(program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info))
-            return true;
-        error = GetLastError();
-        info = PROCESS_INFORMATION{};
-        return false;
+        // Under heavy load Wine now and then loses a new process before it has started and reports
+        // ERROR_INTERNAL_ERROR; the program itself never ran, so it is started again.
+        for (int attempt = 1;; ++attempt) {
+            if (CreateProcessW(utf16(program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &info))
+                return true;
+            error = GetLastError();
+            info = PROCESS_INFORMATION{};
+            if (error != ERROR_INTERNAL_ERROR || attempt == 3) return false;
+            Sleep(100);
+        }
     }
     bool terminate(UINT code) { return info.hProcess && TerminateProcess(info.hProcess, code); }
     bool running() const { return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
