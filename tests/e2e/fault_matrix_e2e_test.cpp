@@ -307,7 +307,10 @@ TEST_F(FaultMatrixE2E, OfLaunchersStartedTogetherExactlyOneInstalls) {
             EXPECT_TRUE(launchers[installing].terminate(kEndedByForce));
         }
         writeFile(release, "");
-        EXPECT_TRUE(waitForFile(folders[installing] + "msiexec-calls.txt")) << "the installer stand-in did not end";
+        // A launcher ended by force no longer waits for its installer: wait for the call's last line.
+        const std::string calls = folders[installing] + "msiexec-calls.txt";
+        EXPECT_TRUE(waitFor([&] { return readFile(calls).find("\nresult: ") != std::string::npos; }))
+            << "the installer stand-in did not end";
         const LauncherRun installed = finish(launchers[installing], folders[installing]);
         EXPECT_EQ(endByForce ? static_cast<long>(kEndedByForce) : 0, installed.exitCode) << installed.lastMessage();
         EXPECT_EQ(1u, kitCalls(installed));
