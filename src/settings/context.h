@@ -19,7 +19,9 @@ public:
     // Records the line, tells the standard error stream, and ends the load with 313.
     void onError(const IParserCursor& cursor, const std::string& message) override;
 
-    std::unique_ptr<Config> store;
+    // Every change replaces the store rather than editing it, so a reader that shares it (forEach)
+    // keeps the one it started with.
+    std::shared_ptr<const Config> store;
     std::string settingsFilePath;
     std::vector<uint32_t> errorLines;
 };

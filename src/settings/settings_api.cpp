@@ -127,9 +127,11 @@ int32_t equalsFn(Handle h, Handle other, int32_t* equal) {
 int32_t forEach(Handle h, ForEachCallback callback, void* userData) {
     if (h == nullptr || callback == nullptr) return status::NullArgument;
     return guarded([&] {
-        const std::vector<std::string> keys = ctx(h)->store->keys();  // the callback may change the store
-        const uint32_t count = static_cast<uint32_t>(keys.size());
-        for (uint32_t i = 0; i < count; ++i) callback(h, count, i, keys[i].c_str(), userData);
+        // The callback may change the store; the keys it is given stay those of the store it started on.
+        const std::shared_ptr<const Config> snapshot = ctx(h)->store;
+        const uint32_t count = static_cast<uint32_t>(snapshot->entries().size());
+        uint32_t index = 0;
+        for (const auto& entry : snapshot->entries()) callback(h, count, index++, entry.first.c_str(), userData);
     });
 }
 
