@@ -6,7 +6,7 @@
 
 namespace settings_impl {
 
-bool ConfigBuilder::onComment(const IParserCursor&, const std::string&) { return true; }
+bool ConfigBuilder::onComment(const IParserCursor&, std::string_view) { return true; }
 
 int32_t ConfigBuilder::onEntry(const IParserCursor&, const std::string& key, const std::string* value) {
     try {
@@ -14,13 +14,12 @@ int32_t ConfigBuilder::onEntry(const IParserCursor&, const std::string& key, con
         std::optional<ConfigValue> stored;
         if (value) {
             if (validator) {
-                std::unique_ptr<ConfigValue> validated = validator->validate(mapped, value);
-                if (validated) stored = std::move(*validated);
+                stored = validator->validate(mapped, value);
             } else {
                 stored = ConfigValue::fromText(Untyped, *value);
             }
         }
-        entries.insert_or_assign(std::move(mapped), std::move(stored));
+        next = std::next(entries.insert_or_assign(next, std::move(mapped), std::move(stored)));
         return settings::status::EntryAccepted;
     } catch (const ConfigValidator::InavlidKeyError&) {
         return settings::status::InvalidKey;
@@ -39,6 +38,7 @@ void ConfigBuilder::onError(const IParserCursor& cursor, int32_t number) {
 std::unique_ptr<Config> ConfigBuilder::takeConfig() {
     auto config = std::make_unique<Config>(std::move(entries));
     entries.clear();
+    next = entries.end();
     return config;
 }
 

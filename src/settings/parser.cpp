@@ -87,7 +87,7 @@ void PlainTextFileConfigParser::parseText(const std::string& text, IConfigParser
         if (first < end) {
             const Cursor cursor(lineIndex, static_cast<uint32_t>(first - pos));
             if (text[first] == '#') {
-                if (!callback.onComment(cursor, text.substr(first, end - first))) {
+                if (!callback.onComment(cursor, std::string_view(text).substr(first, end - first))) {
                     callback.onError(cursor, status::InvalidComment);
                     failed = true;
                 }

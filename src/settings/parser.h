@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "settings/file_name.h"
 
@@ -28,7 +29,7 @@ class IConfigParserCallback {
 public:
     virtual ~IConfigParserCallback() = default;
     // False rejects the comment (error 305).
-    virtual bool onComment(const IParserCursor& cursor, const std::string& comment) = 0;
+    virtual bool onComment(const IParserCursor& cursor, std::string_view comment) = 0;
     // value null: a key without value. 300 accepts; any other number is the line's error number.
     virtual int32_t onEntry(const IParserCursor& cursor, const std::string& key, const std::string* value) = 0;
     virtual void onError(const IParserCursor& cursor, int32_t number) = 0;

@@ -19,42 +19,42 @@ bool asciiEqualsIgnoreCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::unique_ptr<ConfigValue> TypeValidator::validate(const std::string* text) const {
+std::optional<ConfigValue> TypeValidator::validate(const std::string* text) const {
     if (!text) {
-        if (type == Boolean) return nullptr;
+        if (type == Boolean) return std::nullopt;
         throw ConfigValidator::InavlidValueError();
     }
-    return std::make_unique<ConfigValue>(ConfigValue::fromText(type, *text));
+    return ConfigValue::fromText(type, *text);
 }
 
-std::unique_ptr<ConfigValue> DirnameValidator::validate(const std::string* text) const {
+std::optional<ConfigValue> DirnameValidator::validate(const std::string* text) const {
     if (!text) throw ConfigValidator::InavlidValueError();
     if (!unchecked) {
         const FileName name(*text);
         if (!name.split().drive) throw ConfigValidator::InavlidValueError();
     }
-    return std::make_unique<ConfigValue>(ConfigValue::fromText(String, *text));
+    return ConfigValue::fromText(String, *text);
 }
 
-std::unique_ptr<ConfigValue> FixedValueValidator::validate(const std::string* text) const {
+std::optional<ConfigValue> FixedValueValidator::validate(const std::string* text) const {
     if (!text) throw ConfigValidator::InavlidValueError();
     for (auto it = values.rbegin(); it != values.rend(); ++it) {
         const bool match = (it->flags & FixedValue::CaseSensitive) ? it->name == *text
                                                                    : asciiEqualsIgnoreCase(it->name, *text);
         if (!match) continue;
         const std::string& kept = (it->flags & FixedValue::KeepCanonicalText) ? it->name : *text;
-        return std::make_unique<ConfigValue>(ConfigValue::fromInteger(it->value, &kept));
+        return ConfigValue::fromInteger(it->value, &kept);
     }
     throw ConfigValidator::InavlidValueError();
 }
 
-std::unique_ptr<ConfigValue> ConfigValidator::validate(const std::string& key, const std::string* text) const {
+std::optional<ConfigValue> ConfigValidator::validate(const std::string& key, const std::string* text) const {
     const auto found = validators.find(key);
     if (found == validators.end()) {
         if (!acceptUnknownKeys) throw InavlidKeyError();
         // Only entries with a text are validated; a missing one stays without value.
-        if (!text) return nullptr;
-        return std::make_unique<ConfigValue>(ConfigValue::fromText(Untyped, *text));
+        if (!text) return std::nullopt;
+        return ConfigValue::fromText(Untyped, *text);
     }
     return found->second->validate(text);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,15 +16,15 @@ namespace settings_impl {
 class IConfigValueValidator {
 public:
     virtual ~IConfigValueValidator() = default;
-    // text null: the entry has no value. Returns the new value, or null for "no value".
-    virtual std::unique_ptr<ConfigValue> validate(const std::string* text) const = 0;
+    // text null: the entry has no value. Returns the new value, or none for "no value".
+    virtual std::optional<ConfigValue> validate(const std::string* text) const = 0;
 };
 
 class TypeValidator : public IConfigValueValidator {
 public:
     explicit TypeValidator(int32_t type) : type(type) {}
     // A missing text is allowed for Boolean only (no value); otherwise InavlidValueError.
-    std::unique_ptr<ConfigValue> validate(const std::string* text) const override;
+    std::optional<ConfigValue> validate(const std::string* text) const override;
 
 private:
     int32_t type;
@@ -33,7 +34,7 @@ private:
 class DirnameValidator : public IConfigValueValidator {
 public:
     explicit DirnameValidator(bool unchecked) : unchecked(unchecked) {}
-    std::unique_ptr<ConfigValue> validate(const std::string* text) const override;
+    std::optional<ConfigValue> validate(const std::string* text) const override;
 
 private:
     bool unchecked;
@@ -50,7 +51,7 @@ struct FixedValue {
 class FixedValueValidator : public IConfigValueValidator {
 public:
     explicit FixedValueValidator(std::vector<FixedValue> values) : values(std::move(values)) {}
-    std::unique_ptr<ConfigValue> validate(const std::string* text) const override;
+    std::optional<ConfigValue> validate(const std::string* text) const override;
 
 private:
     std::vector<FixedValue> values;
@@ -70,7 +71,7 @@ public:
         : validators(std::move(validators)), acceptUnknownKeys(acceptUnknownKeys) {}
 
     // An unknown key gives an Untyped value when unknown keys are accepted, else InavlidKeyError.
-    std::unique_ptr<ConfigValue> validate(const std::string& key, const std::string* text) const;
+    std::optional<ConfigValue> validate(const std::string& key, const std::string* text) const;
 
 private:
     std::map<std::string, std::unique_ptr<IConfigValueValidator>> validators;
