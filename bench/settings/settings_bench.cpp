@@ -27,18 +27,23 @@ const char* const kCatalogue[] = {"INSTALL_SILENT", "STATIC",     "AUTO_UPDATE",
                                   "MSI_CMDLINE",    "SECURITY_LEVEL", "ADDLOCAL", "USERDIR",       "/lang"};
 
 // Realistic lines: catalogue keys in any case, comments, blanks, CR LF and LF, and many distinct keys.
+// Numbers start at 100,000 so that a line has the same length in both files: with numbers from 0, the
+// small file's keys would all fit in a string's inline buffer and most of the large file's would not.
 std::string settingsText(size_t size) {
     std::string text;
     for (unsigned i = 0; text.size() < size; ++i) {
+        const std::string n = std::to_string(100000 + i);
         switch (i % 8) {
-            case 0: text += "# written by the setup launcher, entry " + std::to_string(i) + "\r\n"; break;
+            case 0: text += "# written by the setup launcher, entry " + n + "\r\n"; break;
             case 1: text += "auto_update=Enable\n"; break;
-            case 2: text += "  INSTALLDIR : C:\\Program Files\\Mako\\jdk-3.1.0_" + std::to_string(i) + "  \r\n"; break;
+            case 2: text += "  INSTALLDIR : C:\\Program Files\\Mako\\jdk-3.1.0_" + n + "  \r\n"; break;
             case 3: text += "\n"; break;
-            default: text += "CUSTOM_KEY_" + std::to_string(i) + "=value number " + std::to_string(i * 7) + "\n";
+            default: text += "CUSTOM_KEY_" + n + "=value number " + n + "\n";
         }
     }
-    text.resize(size);
+    // Cut after the last whole line and fill up with blank lines, so that no entry is cut short.
+    text.resize(text.rfind('\n', size - 1) + 1);
+    text.resize(size, '\n');
     return text;
 }
 
