@@ -35,8 +35,7 @@ trap wine_prefix_stop EXIT
 out=$root/build/main-job
 rm -rf "$out" && mkdir -p "$out"
 launcher=$root/build/$preset/mako-forge-setup.exe
-runner=$root/build/$preset/tests/helpers/exit_code_runner.exe
-[ -f "$runner" ] || runner=$(find "$root/build/$preset" -name exit_code_runner.exe | head -n1)
+runner=$root/build/$preset/tools/exit_code_runner.exe
 
 echo "Running: mako-forge-setup.exe /s $*"
 start=$(date +%s.%N)
