@@ -128,17 +128,16 @@ void fatalError(const char* what) {
         } catch (...) {
         }
     }
-    char* systemText = nullptr;
+    unique_hlocal_ptr<char> systemText;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&systemText), 0, nullptr);
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(systemText.put()), 0, nullptr);
     // Neither text may be missing here: this path must not crash on its way out.
-    const char* shown = systemText ? systemText : "";
+    const char* shown = systemText ? systemText.get() : "";
     const char* subject = what ? what : "";
     std::vector<char> text(strlen(shown) + strlen(subject) + 40, '\0');
     snprintf(text.data(), text.size(), "%s failed with error %d: %s", subject, static_cast<int>(code), shown);
     // A silent run's box goes unseen (or blocks until someone closes it): the log must say why it ended.
     LAUNCHER_LOG(ERROR, "fatalError", text.data());
     MessageBoxA(nullptr, text.data(), "Error", MB_OK);
-    LocalFree(systemText);
     ExitProcess(code);
 }
