@@ -12,10 +12,9 @@
 #include "driver/user_data_folder.h"
 #include "platform/all_utils.h"
 #include "platform/handles.h"
+#include "platform/logger.h"
 #include "platform/registry.h"
 #include "platform/win_test_support.h"
-// after windows.h
-#include <shlobj.h>
 
 namespace {
 
@@ -40,10 +39,8 @@ TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeen) {
 // file is written (the arguments ask for an export).
 TEST(UserDataFolder, MissingFolderEndsTheRunBeforeAnythingIsWritten) {
     const std::string log = wintest::scratchFile("no-user-data");
-    wintest::GlobalLogRedirect redirect(log);
-    char common[MAX_PATH] = {};
-    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common));
-    const std::string settings = std::string(common) + "\\Brennic\\Mako\\mako.settings.cfg";
+    wintest::ScopedValue redirect(globalLogger.path, log);
+    const std::string settings = wintest::runtimeSettingsFile();
     const bool settingsExisted = fileExists(settings);
     const std::string settingsBefore = wintest::readFile(settings);
 

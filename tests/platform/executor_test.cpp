@@ -4,24 +4,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/logger.h"
 #include "platform/win_test_support.h"
 
 namespace {
 
 using ::testing::HasSubstr;
-
-std::string systemProgram(const char* name) {
-    char folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-    return std::string(folder, length) + "\\" + name;
-}
+using wintest::systemFolder;
 
 // The command-line forms reach the recording installer end to end (tests/e2e); here the runners'
 // results and their log lines.
 TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
     const std::string logPath = wintest::scratchFile("executor");
-    wintest::GlobalLogRedirect redirect(logPath);
-    const std::string cmd = systemProgram("cmd.exe");
+    wintest::ScopedValue redirect(globalLogger.path, logPath);
+    const std::string cmd = systemFolder() + "\\cmd.exe";
     auto log = [&] {  // written in text mode
         std::string text = wintest::readFile(logPath);
         for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
@@ -35,7 +31,7 @@ TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
                                  "Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"},
         {false, cmd, "/c exit 1603", 1603, "Executor:198 (Executor::finishExecution)]\n\tERROR: Executor."
                                           "finishExecution(): Process execution  failed with system error "},
-        {false, systemProgram("no-such-program.exe"), "/s", 2,
+        {false, systemFolder() + "\\no-such-program.exe", "/s", 2,
          "Executor:114 (Executor::exec)]\n\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
         {true, cmd, "/c exit 3010", 3010, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 3010\n"},
     };

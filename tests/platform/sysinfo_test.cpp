@@ -5,7 +5,7 @@
 #include "platform/logger.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
-#include "win_test_support.h"
+#include "platform/win_test_support.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ TEST(SysInfo, GenerationAndDataFolderFollowTheWindowsVersion) {
         SCOPED_TRACE(row.version);
         const std::string out = wintest::scratchFile(std::string("probe-") + row.version);
         RegistryKey::open(RegistryKey::user(), key, RegistryKey::ReadWrite).setString("Version", row.version);
-        EXPECT_EQ(0, wintest::waitExitCode(wintest::startHelper("version_probe", {out})));
+        EXPECT_EQ(0, wintest::run(LAUNCHER_HELPER_DIR "\\version_probe.exe", "\"" + out + "\""));
         RegDeleteKeyA(HKEY_CURRENT_USER, key);
         const std::string text = wintest::readFile(out);
         EXPECT_EQ(row.line + bits, text.substr(0, text.find('\r')));
@@ -53,7 +53,7 @@ TEST(SysInfo, GenerationAndDataFolderFollowTheWindowsVersion) {
 // A payload file that cannot be written ends the launcher with the Windows error (the test runs
 // without a display, so the box returns at once).
 TEST(FatalError, EndsTheProcessWithTheErrorCode) {
-    EXPECT_EQ(1813, wintest::waitExitCode(wintest::startHelper("version_probe", {"fatal", "1813"})));
+    EXPECT_EQ(1813, wintest::run(LAUNCHER_HELPER_DIR "\\version_probe.exe", "fatal 1813"));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "platform/registry.h"
+#include "platform/logger.h"
 #include "platform/win_test_support.h"
 
 namespace {
@@ -19,14 +19,9 @@ const char* const kNames[] = {"3.1", "3.10", "3.1.0_91", "3.1.0_92", "3.1.0_93",
 const std::string kHome = "C:\\ScanTest";
 
 void removeEntries() {
-    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-        for (const char* product : kProductKeys) {
-            HKEY parent = nullptr;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, product, 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) continue;
-            for (const char* name : kNames) RegDeleteTreeA(parent, name);
-            RegCloseKey(parent);
-        }
-    }
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+        for (const char* product : kProductKeys)
+            for (const char* name : kNames) wintest::deleteTree(std::string(product) + "\\" + name, view);
 }
 
 TEST(InstalledProductScan, BothViewsInFixedOrderWithBadEntriesLoggedAndSkipped) {
@@ -43,19 +38,18 @@ TEST(InstalledProductScan, BothViewsInFixedOrderWithBadEntriesLoggedAndSkipped) 
     };
     for (int arch : {32, 64}) {
         for (const Entry& e : entries) {
-            const RegistryKey key = RegistryKey::open(arch == 64 ? RegistryKey::machine64() : RegistryKey::machine32(),
-                                                      std::string(kProductKeys[e.kind]) + "\\" + e.name, RegistryKey::ReadWrite);
-            if (e.home) key.setString("MakoHome", kHome + std::to_string(arch));
+            const REGSAM view = arch == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+            const std::string key = std::string(kProductKeys[e.kind]) + "\\" + e.name;
+            if (e.home) wintest::setString(key, "MakoHome", kHome + std::to_string(arch), view);
             if (!e.fullVersion) continue;
-            const RegistryKey msi = RegistryKey::open(key, "MSI", RegistryKey::ReadWrite);
-            msi.setString("FullVersion", e.fullVersion);
-            msi.setString("MODE", e.mode);
+            wintest::setString(key + "\\MSI", "FullVersion", e.fullVersion, view);
+            wintest::setString(key + "\\MSI", "MODE", e.mode, view);
         }
     }
     const std::string log = wintest::scratchFile("installed-scan");
     std::vector<InstalledProduct> all;
     {
-        wintest::GlobalLogRedirect redirect(log);
+        wintest::ScopedValue redirect(globalLogger.path, log);
         all = detectInstalled(installed::Runtimes | installed::DevelopmentKits | installed::View32 | installed::View64);
     }
     // "<type><arch> <update>-b<build> static=<0|1>" of the records made here; the groups come in

@@ -2,13 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "platform/handles.h"
-#include "platform/win32.h"
-// after windows.h
-#include <sddl.h>
+#include "platform/win_test_support.h"
 #include "settings/protected_file.h"
 #include "settings/settings_api.h"
 #include "settings/utf8.h"
@@ -31,11 +28,6 @@ protected:
         fs::remove_all(root, ignored);
     }
     std::string path(const std::string& name) const { return dir + "\\" + name; }
-    static void write(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-    static std::string read(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     settings::settings_api api;
     settings::Handle h = nullptr;
     fs::path root = fs::temp_directory_path() / ("settings_files_" + std::to_string(GetCurrentProcessId()));
@@ -58,7 +50,7 @@ TEST_F(Files, ReadingLimitsAndFailures) {
     const struct { const char* name; size_t size; int32_t status; } rows[] = {  // size 0: no file written
         {"max.cfg", 1048575, 0}, {"over.cfg", 1048576, 315}, {"missing.cfg", 0, 304}, {"dir.cfg", 0, 304}};
     for (const auto& row : rows) {
-        if (row.size) write(path(row.name), settingsText(row.size));
+        if (row.size) wintest::writeFile(path(row.name), settingsText(row.size));
         EXPECT_EQ(row.status, api.loadFile(h, path(row.name).c_str(), nullptr, nullptr, 1, 0)) << row.name;
     }
     const char* value = nullptr;
@@ -71,13 +63,13 @@ TEST_F(Files, SavingReplacesTheRealFileOrLeavesIt) {
     ASSERT_EQ(0, api.loadString(h, "/s\nNAME=\xE2\x82\xAC", nullptr, nullptr, 1, 1));
     const std::string target = path("settings.cfg");
     ASSERT_EQ(0, api.saveToFile(h, target.c_str()));
-    EXPECT_EQ("/s\nNAME=\xE2\x82\xAC\n", read(target));
+    EXPECT_EQ("/s\nNAME=\xE2\x82\xAC\n", wintest::readFile(target));
     {
         unique_handle held(CreateFileW(utf8ToUtf16(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         EXPECT_EQ(304, api.saveToFile(h, target.c_str()));
     }
-    EXPECT_EQ("/s\nNAME=\xE2\x82\xAC\n", read(target));
+    EXPECT_EQ("/s\nNAME=\xE2\x82\xAC\n", wintest::readFile(target));
     EXPECT_EQ(1, std::distance(fs::directory_iterator(root), fs::directory_iterator()));
 }
 
