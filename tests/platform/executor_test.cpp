@@ -23,7 +23,6 @@ TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
         for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
         return text;
     };
-    EXPECT_THROW(Executor("  \t "), Executor::ExecutorError);
     const struct { bool messageLoop; std::string program, arguments; uint32_t code; std::string logged; } rows[] = {
         {false, "", "/qn", 1627, "Executor:305 (Executor::ExecProcessWaitForFinish)]\n\tERROR: ExecutorError in "
                                  "Executor::ExecProcessWaitForFinish applicationPath is empty"},

@@ -1,4 +1,5 @@
-// Bitness and the Windows version as Wine reports them, and the end through fatalError.
+// Bitness and the Windows version as Wine reports them. The end through fatalError, with the Windows
+// error as exit code, is shown end to end by the payload files that cannot be written (tests/e2e).
 #include <gtest/gtest.h>
 
 #include "platform/all_utils.h"
@@ -48,12 +49,6 @@ TEST(SysInfo, GenerationAndDataFolderFollowTheWindowsVersion) {
         EXPECT_NE(std::string::npos, text.find(row.dataFolder + std::string("\r\n"))) << text;
         DeleteFileA(out.c_str());
     }
-}
-
-// A payload file that cannot be written ends the launcher with the Windows error (the test runs
-// without a display, so the box returns at once).
-TEST(FatalError, EndsTheProcessWithTheErrorCode) {
-    EXPECT_EQ(1813, wintest::run(LAUNCHER_HELPER_DIR "\\version_probe.exe", "fatal 1813"));
 }
 
 }  // namespace
