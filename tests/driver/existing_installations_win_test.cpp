@@ -63,12 +63,9 @@ protected:
     }
     // The recorded installer commands, without the program: " /x {...} /qn" each.
     std::vector<std::string> removals() const {
-        const std::string text = wintest::readFile(record);
         std::vector<std::string> found;
-        for (size_t at = text.find("command: "); at != std::string::npos; at = text.find("command: ", at + 1)) {
-            const std::string line = text.substr(at, text.find('\n', at) - at);
-            found.push_back(line.substr(line.find(" /x")));
-        }
+        for (const wintest::RecordedCall& call : wintest::parseRecord(wintest::readFile(record)))
+            found.push_back(call.at("command").substr(call.at("command").find(" /x")));
         return found;
     }
 

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -32,28 +31,6 @@ inline bool waitFor(const std::function<bool()>& condition, const Process* proce
     for (int waited = 0; waited < 120000 && !condition(); waited += 20, Sleep(20))
         if (process && !process->running()) break;
     return condition();
-}
-
-// The msiexec.exe stand-in records each call as "name: value" lines ("command", "package", "event",
-// "archives", "install-status", "result"), calls separated by an empty line.
-using RecordedCall = std::map<std::string, std::string>;
-
-inline std::string field(const RecordedCall& call, const std::string& name) {
-    const auto found = call.find(name);
-    return found == call.end() ? std::string("<none>") : found->second;
-}
-
-inline std::vector<RecordedCall> parseRecord(const std::string& text) {
-    std::vector<RecordedCall> calls(1);
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const size_t colon = line.find(": ");
-        if (line.empty() && !calls.back().empty()) calls.emplace_back();
-        else if (colon != std::string::npos) calls.back()[line.substr(0, colon)] = line.substr(colon + 2);
-    }
-    if (calls.back().empty()) calls.pop_back();
-    return calls;
 }
 
 // The launcher's log (without carriage returns) as "<LEVEL>: <message>" entries: each is a
@@ -116,7 +93,7 @@ struct LauncherRun {
     std::string log;  // without carriage returns
     std::vector<std::string> entries;
     std::vector<RecordedCall> installerCalls;
-    std::string loomRecord;
+    std::string loomRecord, mauregRecord;  // of the public runtime's installer, the registration program
 
     std::string lastMessage() const {
         return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2);
@@ -201,7 +178,8 @@ protected:
                const Environment& env = {}) {
         const std::string temp = folder.substr(0, folder.size() - 1);
         Environment set = {{"TEMP", temp}, {"TMP", temp}, {"MAKO_TEST_RECORD", folder + "msiexec-calls.txt"},
-                           {"MAKO_LOOM_RECORD", folder + "loom-calls.txt"}};
+                           {"MAKO_LOOM_RECORD", folder + "loom-calls.txt"},
+                           {"MAKO_MAUREG_RECORD", folder + "maureg-calls.txt"}};
         set.insert(set.end(), env.begin(), env.end());
         std::vector<std::pair<std::string, std::optional<std::string>>> saved;
         for (const auto& [name, value] : set) {
@@ -223,6 +201,7 @@ protected:
         run.entries = parseLog(run.log);
         run.installerCalls = parseRecord(readFile(folder + "msiexec-calls.txt"));
         run.loomRecord = readFile(folder + "loom-calls.txt");
+        run.mauregRecord = readFile(folder + "maureg-calls.txt");
         return run;
     }
 

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -179,6 +180,28 @@ public:
 private:
     PROCESS_INFORMATION info{};
 };
+
+// The msiexec.exe stand-in records each call as "name: value" lines ("command", "package", "event",
+// "archives", "install-status", "result"), calls separated by an empty line.
+using RecordedCall = std::map<std::string, std::string>;
+
+inline std::string field(const RecordedCall& call, const std::string& name) {
+    const auto found = call.find(name);
+    return found == call.end() ? std::string("<none>") : found->second;
+}
+
+inline std::vector<RecordedCall> parseRecord(const std::string& text) {
+    std::vector<RecordedCall> calls(1);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t colon = line.find(": ");
+        if (line.empty() && !calls.back().empty()) calls.emplace_back();
+        else if (colon != std::string::npos) calls.back()[line.substr(0, colon)] = line.substr(colon + 2);
+    }
+    if (calls.back().empty()) calls.pop_back();
+    return calls;
+}
 
 // Runs a program to its end; its exit code, -1 when it did not start or end within timeoutMs.
 inline long run(const std::string& program, const std::string& arguments, DWORD timeoutMs = 300000) {
