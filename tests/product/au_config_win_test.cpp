@@ -51,9 +51,7 @@ TEST_F(PolicyStoreTest, ScheduleAndNotificationRoundTripInEachLayout) {
 
     au::Config config(1, policy);
     EXPECT_EQ(0, config.getNotifyType()) << "missing: download";
-    config.setNotifyType(1);
-    EXPECT_EQ(1, au::Config(1, policy).getNotifyType());
-    key("mucheck").setDword("NotifyDownload", 1);  // both flags: inconsistent
+    key("mucheck").setDword("NotifyInstall", 1);  // both flags: inconsistent
     EXPECT_EQ(0, au::Config(1, policy).getNotifyType());
     EXPECT_EQ(0u, key("mucheck").queryDword("NotifyInstall")) << "reset to download";
 }
