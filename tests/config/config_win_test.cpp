@@ -16,17 +16,15 @@ class RealConfig : public ::testing::Test {
 protected:
     void SetUp() override {
         createFolders(runtimeSettingsFolder());
-        hadRuntimeFile = fileExists(runtimePath);
-        savedRuntimeFile = readFile(runtimePath);
+        savedRuntimeFile = contentsOrNone(runtimePath);
         DeleteFileA(runtimePath.c_str());
     }
     void TearDown() override {
         DeleteFileA(runtimePath.c_str());
-        if (hadRuntimeFile) writeFile(runtimePath, savedRuntimeFile);
+        if (savedRuntimeFile != "<none>") writeFile(runtimePath, savedRuntimeFile);
         DeleteFileA(installFile.c_str());
     }
 
-    std::string runtimeFile() const { return fileExists(runtimePath) ? readFile(runtimePath) : "<none>"; }
     static std::string value(SettingsContext& context, const std::string& key) {
         std::string text;
         return context.valueOf(key, text) ? text : "<absent>";
@@ -35,7 +33,6 @@ protected:
     const std::string runtimePath = runtimeSettingsFile();
     const std::string installFile = runtimeSettingsFolder() + "\\config_win_test_install.cfg";
     std::string savedRuntimeFile;
-    bool hadRuntimeFile = false;
 };
 
 TEST_F(RealConfig, CommandLineOverInstallFileOverRuntimeFileOverDefaults) {
@@ -87,9 +84,9 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         InstallConfigData config(GetModuleHandle(nullptr));
         ASSERT_EQ(0, config.LoadConfigSettings(row.commandLine)) << row.name;
         EXPECT_EQ(0, config.exportSettings()) << row.name;
-        EXPECT_EQ(row.afterExport, runtimeFile()) << row.name;
+        EXPECT_EQ(row.afterExport, contentsOrNone(runtimePath)) << row.name;
         EXPECT_EQ(0, config.restoreSettings()) << row.name;
-        EXPECT_EQ(row.afterRestore, runtimeFile()) << row.name;
+        EXPECT_EQ(row.afterRestore, contentsOrNone(runtimePath)) << row.name;
     }
 }
 

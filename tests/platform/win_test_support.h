@@ -32,6 +32,9 @@ inline std::string readFile(const std::string& path) {  // empty when missing
     return bytes.str();
 }
 
+// What a case compares of a file that may be missing.
+inline std::string contentsOrNone(const std::string& path) { return fileExists(path) ? readFile(path) : "<none>"; }
+
 inline void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 inline void createFolders(const std::string& path) { SHCreateDirectoryExA(nullptr, path.c_str(), nullptr); }
