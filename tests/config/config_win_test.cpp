@@ -5,52 +5,34 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "platform/win32.h"
-// after windows.h
-#include <shlobj.h>
+#include "platform/win_test_support.h"
 
 namespace {
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string readFile(const std::string& path) {  // empty when missing
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using namespace wintest;
 
 // Each test starts without a runtime settings file; whatever the prefix held is put back after.
 class RealConfig : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[MAX_PATH];
-        ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder));
-        const std::string mako = std::string(folder) + "\\Brennic\\Mako";
-        SHCreateDirectoryExA(nullptr, mako.c_str(), nullptr);
-        runtimePath = mako + "\\mako.settings.cfg";
-        installFile = mako + "\\config_win_test_install.cfg";
-        hadRuntimeFile = exists(runtimePath);
-        savedRuntimeFile = readFile(runtimePath);
+        createFolders(runtimeSettingsFolder());
+        savedRuntimeFile = contentsOrNone(runtimePath);
         DeleteFileA(runtimePath.c_str());
     }
     void TearDown() override {
         DeleteFileA(runtimePath.c_str());
-        if (hadRuntimeFile) writeFile(runtimePath, savedRuntimeFile);
+        if (savedRuntimeFile != "<none>") writeFile(runtimePath, savedRuntimeFile);
         DeleteFileA(installFile.c_str());
     }
 
-    std::string runtimeFile() const { return exists(runtimePath) ? readFile(runtimePath) : "<none>"; }
     static std::string value(SettingsContext& context, const std::string& key) {
         std::string text;
         return context.valueOf(key, text) ? text : "<absent>";
     }
 
-    std::string runtimePath, savedRuntimeFile, installFile;
-    bool hadRuntimeFile = false;
+    const std::string runtimePath = runtimeSettingsFile();
+    const std::string installFile = runtimeSettingsFolder() + "\\config_win_test_install.cfg";
+    std::string savedRuntimeFile;
 };
 
 TEST_F(RealConfig, CommandLineOverInstallFileOverRuntimeFileOverDefaults) {
@@ -102,9 +84,9 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         InstallConfigData config(GetModuleHandle(nullptr));
         ASSERT_EQ(0, config.LoadConfigSettings(row.commandLine)) << row.name;
         EXPECT_EQ(0, config.exportSettings()) << row.name;
-        EXPECT_EQ(row.afterExport, runtimeFile()) << row.name;
+        EXPECT_EQ(row.afterExport, contentsOrNone(runtimePath)) << row.name;
         EXPECT_EQ(0, config.restoreSettings()) << row.name;
-        EXPECT_EQ(row.afterRestore, runtimeFile()) << row.name;
+        EXPECT_EQ(row.afterRestore, contentsOrNone(runtimePath)) << row.name;
     }
 }
 

@@ -74,12 +74,6 @@ TEST_F(InstallConfigTest, RejectedArgumentsAreCollectedIntoOneReport) {
     InstallConfigData quiet(nullptr, host);
     EXPECT_EQ(313, importArgs(quiet, {"/s", "FOO=1"}));
     EXPECT_EQ(1u, host.boxes.size());
-
-    // An enterprise-only key is refused by the check after loading, as any source would give it.
-    InstallConfigData checked(nullptr, host);
-    ASSERT_EQ(0, importArgs(checked, {"DEPLOYMENT_RULE_SET=C:\\rules"}));
-    EXPECT_EQ(3090, checked.CheckParams(checked.working(), false));
-    EXPECT_EQ("[3089] <\"DEPLOYMENT_RULE_SET\";> <>", host.boxes.back().second);
 }
 
 // The catalogue's value rules as an install configuration file meets them; keys are matched in

@@ -12,10 +12,9 @@
 #include "driver/user_data_folder.h"
 #include "platform/all_utils.h"
 #include "platform/handles.h"
+#include "platform/logger.h"
 #include "platform/registry.h"
 #include "platform/win_test_support.h"
-// after windows.h
-#include <shlobj.h>
 
 namespace {
 
@@ -40,12 +39,9 @@ TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeen) {
 // file is written (the arguments ask for an export).
 TEST(UserDataFolder, MissingFolderEndsTheRunBeforeAnythingIsWritten) {
     const std::string log = wintest::scratchFile("no-user-data");
-    wintest::GlobalLogRedirect redirect(log);
-    char common[MAX_PATH] = {};
-    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common));
-    const std::string settings = std::string(common) + "\\Brennic\\Mako\\mako.settings.cfg";
-    const bool settingsExisted = fileExists(settings);
-    const std::string settingsBefore = wintest::readFile(settings);
+    wintest::ScopedValue redirect(globalLogger.path, log);
+    const std::string settings = wintest::runtimeSettingsFile();
+    const std::string settingsBefore = wintest::contentsOrNone(settings);
 
     struct Restore {
         UserDataFolderSource real;
@@ -54,8 +50,7 @@ TEST(UserDataFolder, MissingFolderEndsTheRunBeforeAnythingIsWritten) {
     EXPECT_FALSE(SetInstallFlag());
     EXPECT_EQ(3, RunInstallSequence(GetModuleHandleA(nullptr), L"setup.exe /s AUTO_UPDATE=Disable"));
 
-    EXPECT_EQ(settingsExisted, fileExists(settings));
-    EXPECT_EQ(settingsBefore, wintest::readFile(settings));
+    EXPECT_EQ(settingsBefore, wintest::contentsOrNone(settings));
     EXPECT_FALSE(fileExists("\\Halden") || fileExists("Halden"));
     const std::string logged = wintest::readFile(log);
     EXPECT_NE(std::string::npos, logged.find("\tERROR: The user data folder (FOLDERID_LocalAppDataLow) could not be "

@@ -9,7 +9,7 @@
 
 #include "driver/existing_installations.h"
 #include "driver/existing_installations_keys.h"
-#include "platform/registry.h"
+#include "platform/logger.h"
 #include "platform/win_test_support.h"
 #include "product/product_codes.h"
 
@@ -20,70 +20,59 @@ const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Inst
 
 // "kit:<build>" or "loom:<build>" as an installer leaves it in one view, with its product code.
 void install(const std::string& what, bool use64, const std::string& code) {
-    const RegistryKey& root = use64 ? RegistryKey::machine64() : RegistryKey::machine32();
+    const REGSAM view = use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     const bool kit = what.rfind("kit:", 0) == 0;
-    const std::string build = what.substr(what.find(':') + 1);
-    const RegistryKey key = RegistryKey::open(root, kit ? forgeVersionKey() : loomVersionKey(), RegistryKey::ReadWrite);
-    key.setString("MakoHome", "C:\\Kit\\");
-    key.setString("BuildNumber", build);
+    const std::string key = kit ? forgeVersionKey() : loomVersionKey();
+    wintest::setString(key, "MakoHome", "C:\\Kit\\", view);
+    wintest::setString(key, "BuildNumber", what.substr(what.find(':') + 1), view);
     if (!kit) {
-        const RegistryKey msi = RegistryKey::open(key, "MSI", RegistryKey::ReadWrite);
-        msi.setString("FullVersion", "3.1.0_27-b09");
-        msi.setString("MODE", "");
+        wintest::setString(key + "\\MSI", "FullVersion", "3.1.0_27-b09", view);
+        wintest::setString(key + "\\MSI", "MODE", "", view);
     }
-    RegistryKey::open(root, kUninstall + code, RegistryKey::ReadWrite);
+    wintest::openKey(kUninstall + code, KEY_WRITE, view, true);
 }
 
 class ExistingInstallations : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const std::string& key : {forgeVersionKey(), loomVersionKey()}) {
-            ASSERT_FALSE(RegistryKey::exists(RegistryKey::machine32(), key) || RegistryKey::exists(RegistryKey::machine64(), key))
+            ASSERT_FALSE(wintest::keyExists(key, KEY_WOW64_32KEY) || wintest::keyExists(key, KEY_WOW64_64KEY))
                 << "an installed copy is in the way: " << key;
         }
-        char folder[MAX_PATH] = {};
-        DWORD size = sizeof folder;
-        hadInstallerLocation = RegGetValueA(HKEY_LOCAL_MACHINE, kInstallerKey, "InstallerLocation", RRF_RT_REG_SZ, nullptr,
-                                            folder, &size) == ERROR_SUCCESS;
-        installerLocation = folder;
-        installer().setString("InstallerLocation", RECORDER_DIR);
+        hadInstallerLocation = wintest::readString(kInstallerKey, "InstallerLocation", installerLocation);
+        wintest::setString(kInstallerKey, "InstallerLocation", RECORDER_DIR);
         SetEnvironmentVariableA("MAKO_TEST_RECORD", record.c_str());
     }
     void TearDown() override {
         clean();
-        if (hadInstallerLocation) installer().setString("InstallerLocation", installerLocation);
-        if (!hadInstallerLocation) RegDeleteValueA(installer().handle(), "InstallerLocation");
+        if (hadInstallerLocation) wintest::setString(kInstallerKey, "InstallerLocation", installerLocation);
+        else wintest::deleteValue(kInstallerKey, "InstallerLocation");
         SetEnvironmentVariableA("MAKO_TEST_RECORD", nullptr);
         SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", nullptr);
     }
-    static RegistryKey installer() { return RegistryKey::open(RegistryKey::machine(), kInstallerKey, RegistryKey::ReadWrite); }
     void clean() {
         std::vector<std::string> keys = {forgeVersionKey(), loomVersionKey()};
         for (int arch : {32, 64}) {
             keys.push_back(kUninstall + forgeProductCode(arch));
             keys.push_back(kUninstall + mscrub::MCleaner::getProductGUID("3.1.0_27", arch));
         }
-        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-            for (const std::string& key : keys) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (key + "\\MSI").c_str(), view, 0);
-            for (const std::string& key : keys) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
-        }
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+            for (const std::string& key : keys) wintest::deleteTree(key, view);
         DeleteFileA(record.c_str());
         DeleteFileA(log.c_str());
     }
     // The recorded installer commands, without the program: " /x {...} /qn" each.
     std::vector<std::string> removals() const {
-        const std::string text = wintest::readFile(record);
         std::vector<std::string> found;
-        for (size_t at = text.find("command: "); at != std::string::npos; at = text.find("command: ", at + 1)) {
-            const std::string line = text.substr(at, text.find('\n', at) - at);
-            found.push_back(line.substr(line.find(" /x")));
-        }
+        for (const wintest::RecordedCall& call : wintest::parseRecord(wintest::readFile(record)))
+            found.push_back(call.at("command").substr(call.at("command").find(" /x")));
         return found;
     }
 
     const std::string record = wintest::scratchFile("existing-msiexec");
     const std::string log = wintest::scratchFile("existing-log");
-    wintest::GlobalLogRedirect redirect{log};  // the launcher's log lines stay out of the shared log
+    // The launcher's log lines stay out of the shared log.
+    wintest::ScopedValue<std::string> redirect{globalLogger.path, log};
     bool hadInstallerLocation = false;
     std::string installerLocation;
 };

@@ -145,13 +145,8 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
         resetMachine();
         resetAgent();
         row.prepare();
-        const std::string folder = nextRunFolder();
-        Environment env = row.env;
-        env.emplace_back("MAKO_MAUREG_RECORD", folder + "maureg-calls.txt");
-        Process process;
-        start(process, E2E_SETUP_EXE, row.arguments, folder, env);
-        const LauncherRun run = finish(process, folder);
-        const std::string maureg = readFile(folder + "maureg-calls.txt");  // the registration program's record
+        const LauncherRun run = runLauncher(row.arguments, row.env);
+        const std::string& maureg = run.mauregRecord;
         EXPECT_EQ(0, run.exitCode);
         EXPECT_EQ("Wrapper exit code: 0", run.lastMessage());
         EXPECT_TRUE(run.logged(row.logged)) << row.logged << "\n" << run.log;

@@ -4,40 +4,30 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/logger.h"
 #include "platform/win_test_support.h"
 
 namespace {
 
 using ::testing::HasSubstr;
-
-std::string systemProgram(const char* name) {
-    char folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-    return std::string(folder, length) + "\\" + name;
-}
+using wintest::systemFolder;
 
 // The command-line forms reach the recording installer end to end (tests/e2e); here the runners'
 // results and their log lines.
 TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
     const std::string logPath = wintest::scratchFile("executor");
-    wintest::GlobalLogRedirect redirect(logPath);
-    const std::string cmd = systemProgram("cmd.exe");
-    auto log = [&] {  // written in text mode
-        std::string text = wintest::readFile(logPath);
-        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
-        return text;
-    };
-    EXPECT_THROW(Executor("  \t "), Executor::ExecutorError);
+    wintest::ScopedValue redirect(globalLogger.path, logPath);
+    const std::string cmd = systemFolder() + "\\cmd.exe";
     const struct { bool messageLoop; std::string program, arguments; uint32_t code; std::string logged; } rows[] = {
-        {false, "", "/qn", 1627, "Executor:305 (Executor::ExecProcessWaitForFinish)]\n\tERROR: ExecutorError in "
+        {false, "", "/qn", 1627, "Executor:305 (Executor::ExecProcessWaitForFinish)]\r\n\tERROR: ExecutorError in "
                                  "Executor::ExecProcessWaitForFinish applicationPath is empty"},
-        {true, " ", "/qn", 1627, "Executor:356 (Executor::ExecProcessWithAtlMessageLoop)]\n\tERROR: ExecutorError in "
+        {true, " ", "/qn", 1627, "Executor:356 (Executor::ExecProcessWithAtlMessageLoop)]\r\n\tERROR: ExecutorError in "
                                  "Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"},
-        {false, cmd, "/c exit 1603", 1603, "Executor:198 (Executor::finishExecution)]\n\tERROR: Executor."
+        {false, cmd, "/c exit 1603", 1603, "Executor:198 (Executor::finishExecution)]\r\n\tERROR: Executor."
                                           "finishExecution(): Process execution  failed with system error "},
-        {false, systemProgram("no-such-program.exe"), "/s", 2,
-         "Executor:114 (Executor::exec)]\n\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
-        {true, cmd, "/c exit 3010", 3010, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 3010\n"},
+        {false, systemFolder() + "\\no-such-program.exe", "/s", 2,
+         "Executor:114 (Executor::exec)]\r\n\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
+        {true, cmd, "/c exit 3010", 3010, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 3010\r\n"},
     };
     // A posted message waiting in the queue must not end the message-loop wait before the child does.
     PostThreadMessageA(GetCurrentThreadId(), WM_USER + 7, 0, 0);
@@ -45,7 +35,7 @@ TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
         EXPECT_EQ(row.code, row.messageLoop ? Executor::ExecProcessWithAtlMessageLoop(row.program, row.arguments)
                                             : Executor::ExecProcessWaitForFinish(row.program, row.arguments, 1))
             << row.program << " " << row.arguments;
-        EXPECT_THAT(log(), HasSubstr(row.logged));
+        EXPECT_THAT(wintest::readFile(logPath), HasSubstr(row.logged));
     }
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER + 7, WM_USER + 7, PM_REMOVE)) << "message not taken";

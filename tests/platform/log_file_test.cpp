@@ -5,9 +5,10 @@
 #include <set>
 #include <thread>
 
+#include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/tstrings.h"
-#include "win_test_support.h"
+#include "platform/win_test_support.h"
 
 namespace {
 
@@ -17,7 +18,9 @@ TEST(LogFile, ConcurrentProcessesAndThreadsNeverSplitAnEntry) {
     const std::string eventName = "plat-go-" + tstrings::toString(uint32_t{GetCurrentProcessId()});
     unique_handle go(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
     ASSERT_TRUE(go);
-    auto writer = wintest::startHelper("log_writer", {path, std::to_string(kLines), "proc", eventName});
+    wintest::Process writer;
+    ASSERT_TRUE(writer.start(LAUNCHER_HELPER_DIR "\\log_writer.exe",
+                             "\"" + path + "\" " + std::to_string(kLines) + " proc " + eventName));
     Logger logger(path);
     auto write = [&](int thread) {
         WaitForSingleObject(go.get(), 30000);
@@ -32,7 +35,8 @@ TEST(LogFile, ConcurrentProcessesAndThreadsNeverSplitAnEntry) {
     SetEvent(go.get());
     first.join();
     second.join();
-    EXPECT_EQ(0, wintest::waitExitCode(writer));
+    long code = -1;
+    EXPECT_TRUE(writer.wait(60000, code) && code == 0) << code;
 
     // The file must be a gapless sequence of whole, distinct entries.
     const std::string text = wintest::readFile(path);

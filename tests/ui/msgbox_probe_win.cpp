@@ -15,7 +15,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/win32.h"
+#include "platform/win_test_support.h"
 // after windows.h
 #include <shellapi.h>
 
@@ -46,10 +46,7 @@ std::wstring fromFileIfNamed(const std::wstring& argument) {
     read << std::ifstream(argument.c_str() + 1, std::ios::binary).rdbuf();
     std::string bytes = read.str();
     while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.pop_back();
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                                        &text[0], static_cast<int>(text.size()))));
-    return text;
+    return wintest::utf16(bytes);
 }
 
 void append(const std::wstring& path, const std::string& text) {
