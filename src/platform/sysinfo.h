@@ -40,7 +40,3 @@ bool is64BitOS();
 // 32-bit Windows, or a 32-bit process under WOW64 (IsWow64Process is then not asked on 32-bit Windows).
 bool is32BitProcess();
 
-#if defined(_WIN32)
-// KEY_READ with the registry view of this process's own bitness.
-REGSAM ownRegistryViewAccess();
-#endif

@@ -177,7 +177,3 @@ bool is64BitOS() {
 }
 
 bool is32BitProcess() { return !is64BitOS() || SysInfo::isWow64(); }
-
-REGSAM ownRegistryViewAccess() {
-    return is32BitProcess() ? (KEY_READ | KEY_WOW64_32KEY) : (KEY_READ | KEY_WOW64_64KEY);
-}

@@ -1,18 +1,10 @@
 // version_probe <output file>   writes "<osGeneration> <major>.<minor> <is32BitProcess>\n<userDataFolder>\n"
-// version_probe fatal <code>     ends through fatalError with that last-error code
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/all_utils.h"
 #include "platform/sysinfo.h"
-#include "platform/win_errors.h"
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "fatal") == 0) {
-        SetLastError(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
-        fatalError("Probe");
-    }
     if (argc != 2) return 2;
     char folder[MAX_PATH] = {};
     userDataFolder(folder);
