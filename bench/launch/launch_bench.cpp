@@ -43,8 +43,11 @@
 #include <vector>
 
 #include "common/bench_row.h"
+#include "platform/win_test_support.h"
 
 namespace {
+
+using wintest::knownFolder, wintest::readFile, wintest::writeFile;
 
 struct Archive {
     const char* type;
@@ -102,27 +105,11 @@ double secondsBetween(long long from, long long to) {
     return static_cast<double>(to - from) / static_cast<double>(frequency.QuadPart);
 }
 
-std::string readFile(const std::string& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 uint64_t fileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-std::string knownFolder(REFKNOWNFOLDERID id) {
-    PWSTR wide = nullptr;
-    char narrow[MAX_PATH * 2] = {};
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)))
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    CoTaskMemFree(wide);
-    return narrow;
 }
 
 std::string workFolder() { return knownFolder(FOLDERID_LocalAppDataLow) + "\\Halden\\Mako\\" + kWorkFolderName; }
