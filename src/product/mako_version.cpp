@@ -9,14 +9,12 @@ constexpr size_t kNoMatch = static_cast<size_t>(-1);
 // Each sub-parser looks at the start of tail and returns the length it recognised, or kNoMatch.
 
 // Text from start up to the first of stops (or the end) as one component.
-bool componentUpTo(const std::string& tail, size_t start, const char* stops, int* value, size_t* end) {
+bool componentUpTo(std::string_view tail, size_t start, const char* stops, int* value, size_t* end) {
     const size_t stop = tail.find_first_of(stops, start);
-    *end = stop == std::string::npos ? tail.size() : stop;
-    try {
-        *value = VersionDetails::parseComponent(tail.substr(start, *end - start));
-    } catch (const std::exception&) {
-        return false;
-    }
+    *end = stop == std::string_view::npos ? tail.size() : stop;
+    const std::optional<int> parsed = VersionDetails::componentValue(tail.substr(start, *end - start));
+    if (!parsed) return false;
+    *value = *parsed;
     return true;
 }
 
@@ -31,7 +29,7 @@ size_t matchUpdate(const std::string& tail, int* update) {
     return componentUpTo(tail, 1, "-", update, &end) ? end : kNoMatch;
 }
 
-size_t matchBuild(const std::string& tail, int* build) {
+size_t matchBuild(std::string_view tail, int* build) {
     size_t end = 0;
     int value = 0;
     if (tail.size() < 3 || tail.compare(0, 2, "-b") != 0) return kNoMatch;
@@ -48,7 +46,7 @@ size_t matchTag(const std::string& tail) {
     size_t length = tail.size();
     for (size_t dash = 0; dash != std::string::npos; dash = tail.find('-', dash + 1)) {
         int ignored = 0;
-        if (matchBuild(tail.substr(dash), &ignored) != kNoMatch) {
+        if (matchBuild(std::string_view(tail).substr(dash), &ignored) != kNoMatch) {
             length = dash;
             break;
         }

@@ -3,8 +3,10 @@
 // One class template serves every grammar; the grammar is its Parser.
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "platform/errors.h"
 
@@ -13,6 +15,10 @@ namespace VersionDetails {
 // One decimal component: digits only (leading zeros allowed), within the signed 32-bit range.
 // Anything else throws MdsError<std::runtime_error>.
 int parseComponent(const std::string& token);
+
+// The same rule without the exception, for the grammars, which try a component and move on:
+// the value, or nothing when token is not one component.
+std::optional<int> componentValue(std::string_view token) noexcept;
 
 // The dotted grammar, "2.3.27.9". On entry *count is the capacity of out, on return the number of
 // components written; the result is the number of characters of str that were not consumed.
