@@ -52,6 +52,21 @@ TEST(VersionDetails, DottedGrammar) {
     });
 }
 
+// One component: digits only, leading zeros allowed, within the signed 32-bit range.
+TEST(VersionDetails, ComponentRule) {
+    const std::vector<std::pair<const char*, int>> numbers = {{"09", 9}, {"0", 0}, {"2147483647", 2147483647}};
+    for (const auto& [token, value] : numbers) EXPECT_EQ(value, VersionDetails::parseComponent(token)) << token;
+    for (const char* token : {"", "+1", "-1", " 1", "1 ", "1a", "2147483648", "99999999999999999999"}) {
+        try {
+            VersionDetails::parseComponent(token);
+            ADD_FAILURE() << token;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("Failed to recognize version component in [" + std::string(token) + "]"),
+                      std::string::npos);
+        }
+    }
+}
+
 TEST(MakoVersionDetails, Comparisons) {
     const MakoVersionDetails b09("3.1.0_27-b09"), b11("3.1.0_27-b11"), plain("3.1.0_27");
     EXPECT_TRUE(withoutBuild(b09) == withoutBuild(b11));
