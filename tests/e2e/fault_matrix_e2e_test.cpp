@@ -59,6 +59,7 @@ public:
         bool endByForce = false;  // the launcher under test is ended inside the installer
         Key deniedKey;
         std::vector<BYTE> savedSecurity;
+        std::string fullDisk;  // where a full file system holding the runtime settings folder is mounted
     };
     Stage stage;
 
@@ -95,6 +96,20 @@ public:
         LocalFree(denied);
     }
 
+    // The runtime settings folder becomes a link to a one-page tmpfs that its settings file fills, so
+    // that any further file there gets no byte written (ERROR_DISK_FULL).
+    void fillDiskUnderSettings() {
+        stage.fullDisk = nextRunFolder() + "full";
+        createFolders(stage.fullDisk);
+        const std::string mount = unixPath(stage.fullDisk);
+        runShell("mount -t tmpfs -o size=4k mako-e2e-full '" + mount + "' && cp '" + unixPath(runtimeSettingsFile()) +
+                 "' '" + mount + "/'");
+        ASSERT_TRUE(makeLink(runtimeSettingsFolder(), stage.fullDisk)) << "the settings folder could not be made a link";
+        ULARGE_INTEGER available{};
+        ASSERT_TRUE(GetDiskFreeSpaceExA(runtimeSettingsFolder().c_str(), &available, nullptr, nullptr));
+        ASSERT_EQ(0u, available.QuadPart) << "no full file system under the settings folder (mount needs root)";
+    }
+
     void endStage() {
         stage.holder.reset();
         if (stage.first) {
@@ -105,6 +120,11 @@ public:
         if (stage.deniedKey) {
             EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(stage.deniedKey.get(), DACL_SECURITY_INFORMATION,
                                                        stage.savedSecurity.data()));
+        }
+        if (!stage.fullDisk.empty()) {
+            removeTree(runtimeSettingsFolder());  // the link only
+            runShell("umount '" + unixPath(stage.fullDisk) + "'");
+            createFolders(runtimeSettingsFolder());
         }
         for (const std::string& folder : {workFolder(kWorkFolderName), runtimeSettingsFolder()})
             if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());
@@ -202,6 +222,11 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
          kit, -80, settingsNotWritten, false, 0},
         {"runtime settings file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(runtimeSettingsFile()), std::string(); },
          kit, -80, settingsNotWritten, false, 0},
+        {"disk full while the runtime settings file is saved",
+         [](FaultMatrixE2E& t) { return t.fillDiskUnderSettings(), std::string(); }, kit, -80, settingsNotWritten, false, 0,
+         [](const LauncherRun&) {
+             EXPECT_EQ(std::vector<std::string>{"mako.settings.cfg"}, filesIn(runtimeSettingsFolder())) << "staged file left";
+         }},
         {"log file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); },
          kit, 0, "", true, 1},
         {"second launcher",

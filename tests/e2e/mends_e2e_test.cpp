@@ -10,41 +10,6 @@ using namespace e2e;
 
 class MendsE2E : public LauncherE2E {};
 
-// The Unix path of a Windows path (Wine's own export; no Windows call gives it).
-std::string unixPath(const std::string& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    char* unix = toUnix ? toUnix(utf16(path).c_str()) : nullptr;
-    const std::string result = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
-// Runs a shell command to its end. Wine starts Unix programs but does not wait for them through the
-// process handle, so the command leaves a file behind when done.
-void runShell(const std::string& command) {
-    static int calls = 0;
-    char temp[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof temp, temp);
-    const std::string done =
-        std::string(temp) + "mends-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
-    Process shell;
-    if (!shell.start("Z:\\bin\\sh", "-c \"" + command + "; : > '" + unixPath(done) + "'\"")) return;
-    for (int waited = 0; waited < 60000 && !fileExists(done); waited += 50) Sleep(50);
-    DeleteFileA(done.c_str());
-}
-
-void removeTree(const std::string& path) { runShell("rm -rf '" + unixPath(path) + "'"); }  // a link: only the link
-
-// Replaces folder by a Unix symbolic link to target, which Windows programs see as a reparse point.
-bool makeLink(const std::string& folder, const std::string& target) {
-    removeTree(folder);
-    runShell("ln -s '" + unixPath(target) + "' '" + unixPath(folder) + "'");
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 // Ends the installer stand-ins still running: one started just as its launcher ended can hang in its
 // start-up under Wine, and would keep CTest waiting for its output.
 void endStrandedInstallers() {
