@@ -1,11 +1,17 @@
 // The install configuration under Wine with everything real: the Win32 host (command-line
 // splitting, file checks, deletion), the settings file system, and the runtime settings file at its
-// place in the common application-data folder: the precedence of the sources, export and restore.
+// place in the common application-data folder: the precedence of the sources, export and restore,
+// and an install configuration file that is gone between its two imports.
 #include "config/install_config.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/win_test_support.h"
+#include "settings/exception.h"
+#include "settings/file_name.h"
+#include "settings/file_system.h"
 
 namespace {
 
@@ -88,6 +94,50 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         EXPECT_EQ(0, config.restoreSettings()) << row.name;
         EXPECT_EQ(row.afterRestore, contentsOrNone(runtimePath)) << row.name;
     }
+}
+
+// The real file system, except that the install configuration file is deleted as soon as it has
+// been read once: it passes the import that reports its faults and is gone for the export's import.
+class InstallFileGoneAfterFirstRead : public settings_impl::IFileSystem {
+public:
+    explicit InstallFileGoneAfterFirstRead(std::string installFile) : installFile(std::move(installFile)) {}
+    std::string currentDirectory() override { return real.currentDirectory(); }
+    std::string commonAppDataFolder() override { return real.commonAppDataFolder(); }
+    bool exists(const settings_impl::FileName& name) override { return real.exists(name); }
+    settings_impl::DirectoryResult createDirectory(const settings_impl::FileName& name) override {
+        return real.createDirectory(name);
+    }
+    bool canOpenForReading(const settings_impl::FileName& name) override { return real.canOpenForReading(name); }
+    settings_impl::ReadResult readFile(const settings_impl::FileName& name, size_t limit) override {
+        settings_impl::ReadResult result = real.readFile(name, limit);
+        std::string path = name.text();  // the library's canonical form uses forward slashes
+        std::replace(path.begin(), path.end(), '/', '\\');
+        if (lstrcmpiA(path.c_str(), installFile.c_str()) == 0) DeleteFileA(installFile.c_str());
+        return result;
+    }
+    std::unique_ptr<settings_impl::IStagedFile> stageFile(const settings_impl::FileName& target,
+                                                          bool protectedAccess) override {
+        return real.stageFile(target, protectedAccess);
+    }
+
+private:
+    settings_impl::IFileSystem& real = settings_impl::fileSystem();
+    std::string installFile;
+};
+
+// An install configuration file that vanishes after its first import ends the loading with the
+// status of a file that cannot be opened; the runtime file stays as it was.
+TEST_F(RealConfig, InstallFileGoneBeforeTheExportsImport) {
+    writeFile(runtimePath, "AUTO_UPDATE=Disable\r\n");
+    writeFile(installFile, "SPONSORS=Enable\n");
+    InstallFileGoneAfterFirstRead vanishing(installFile);
+    settings_impl::ScopedFileSystem scoped(vanishing);
+
+    InstallConfigData config(GetModuleHandle(nullptr));
+    const std::string line = "setup.exe /s AUTO_UPDATE=Enable INSTALLCFG=" + installFile;
+    EXPECT_EQ(settings::status::CannotOpenFile, config.LoadConfigSettings(std::wstring(line.begin(), line.end())));
+    EXPECT_FALSE(fileExists(installFile));
+    EXPECT_EQ("AUTO_UPDATE=Disable\r\n", readFile(runtimePath));
 }
 
 }  // namespace
