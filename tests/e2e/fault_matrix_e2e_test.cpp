@@ -323,7 +323,11 @@ TEST_F(FaultMatrixE2E, OfLaunchersStartedTogetherExactlyOneInstalls) {
                 continue;
             }
             const LauncherRun refused = finish(launchers[i], folders[i]);
-            EXPECT_EQ(-1, refused.exitCode) << refused.lastMessage();
+            // Under load Wine sometimes fails to set up the installer process of the launcher that got
+            // the marker (1359); that launcher ends with the error and frees the marker for another.
+            const bool installerNotStarted =
+                refused.logged("ERROR: Executor.exec(): CreateProcess failed with system error 1359");
+            EXPECT_EQ(installerNotStarted ? ERROR_INTERNAL_ERROR : -1, refused.exitCode) << refused.lastMessage();
             EXPECT_TRUE(refused.installerCalls.empty());
         }
 
