@@ -36,7 +36,6 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -47,7 +46,7 @@
 
 namespace {
 
-using wintest::knownFolder, wintest::readFile, wintest::writeFile;
+using wintest::knownFolder, wintest::readFile, wintest::runtimeSettingsFile, wintest::systemFolder, wintest::writeFile;
 
 struct Archive {
     const char* type;
@@ -105,7 +104,6 @@ double secondsBetween(long long from, long long to) {
     return static_cast<double>(to - from) / static_cast<double>(frequency.QuadPart);
 }
 
-
 uint64_t fileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -114,31 +112,11 @@ uint64_t fileSize(const std::string& path) {
 
 std::string workFolder() { return knownFolder(FOLDERID_LocalAppDataLow) + "\\Halden\\Mako\\" + kWorkFolderName; }
 
-std::string runtimeSettingsFile() {
-    char folder[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::string(folder) + "\\Brennic\\Mako\\mako.settings.cfg";
-}
-
-std::string systemFolder() {
-    char folder[MAX_PATH] = {};
-    GetSystemDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
-// The Unix path of a Windows path, for cp (Wine's own export; no Windows call does this).
+// The Unix path of a Windows path, for cp.
 std::string unixPath(const std::string& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) fail("not running under Wine: no wine_get_unix_file_name");
-    wchar_t wide[MAX_PATH * 2] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2);
-    char* unix = toUnix(wide);
-    if (!unix) fail("no Unix path for " + path);
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
+    const std::string unix = wintest::unixPath(path);
+    if (unix.empty()) fail("no Unix path for " + path + " (not running under Wine?)");
+    return unix;
 }
 
 void removePayloadFiles() {

@@ -217,17 +217,6 @@ protected:
     int runs = 0;
 };
 
-// The Unix path of a Windows path (Wine's own export; no Windows call gives it).
-inline std::string unixPath(const std::string& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    char* unix = toUnix ? toUnix(utf16(path).c_str()) : nullptr;
-    const std::string result = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
 // Runs a shell command to its end. Wine starts Unix programs but does not wait for them through the
 // process handle, so the command leaves a file behind when done.
 inline void runShell(const std::string& command) {

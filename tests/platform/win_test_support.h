@@ -67,6 +67,18 @@ inline std::string scratchFile(const std::string& name) {
     return path;
 }
 
+// The Unix path of a Windows path (Wine's own export; no Windows call gives it); empty when not
+// running under Wine or when the path has none.
+inline std::string unixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(utf16(path).c_str()) : nullptr;
+    const std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
 // A known folder in the process code page; empty when the system has none.
 inline std::string knownFolder(REFKNOWNFOLDERID id) {
     PWSTR wide = nullptr;
