@@ -127,8 +127,13 @@ int32_t InstallConfigData::LoadConfigSettings(const std::wstring& commandLine) {
     const int argc = static_cast<int>(argv.size());
 
     CONFIG_LOG(INFO, "LoadConfigSettings", "-->Loading Important args...");
+    // Whether this pass may show its box is known only once every source of silence is looked at.
+    deferredBox.reset();
+    deferBoxes = true;
     int32_t status = ImportArgsConfigSettings(workingConfig, argv.data(), argc, false);
+    deferBoxes = false;
     if (status != 0) {
+        if (deferredBox && !silenceAskedFor(arguments)) host.showErrorBox(deferredBox->first, deferredBox->second);
         CONFIG_LOG(ERROR, "LoadConfigSettings", "Error occurred while importing important args. Exiting installer.");
         return status;
     }
@@ -389,7 +394,21 @@ void InstallConfigData::showInstallError(unsigned messageId, bool silent, const 
     const std::string pattern = host.loadMessage(moduleHandle, messageId, 1024);
     const std::string text = formatSettingsMessage(pattern, first, second, 1024);
     CONFIG_LOG(ERROR, "showInstallError", text);
-    if (!silent) host.showErrorBox(title, text);
+    if (silent) return;
+    if (deferBoxes) deferredBox.emplace(title, text);
+    else host.showErrorBox(title, text);
+}
+
+bool InstallConfigData::silenceAskedFor(const std::vector<std::string>& arguments) {
+    if (isSilent()) return true;
+    // A switch refused for its spelling still says that nobody may be at the screen.
+    for (const std::string& argument : arguments) {
+        if (tstrings::equalsIgnoreCase(argument, "/s") || tstrings::equalsIgnoreCase(argument, "-download")) return true;
+    }
+    SettingsContext kept(api, validator, keyMapper);
+    int32_t enabled = 0;
+    return ImportRuntimeConfigSettings(kept, true) == 0 && kept.containsKey("INSTALL_SILENT") &&
+           kept.getInteger("INSTALL_SILENT", enabled) == 0 && enabled != 0;
 }
 
 void InstallConfigData::logConfigTable(const SettingsContext& context, const std::string& title) {

@@ -3,7 +3,9 @@
 // an install configuration file named on the command line, and the command line itself, loaded
 // into three stores (working, export, backup), checked, reported and exported.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/config_host.h"
@@ -73,6 +75,9 @@ private:
     int32_t writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
                                  const char* unchangedLine);
     void deleteSettingsFile();
+    // Whether the run is silent by any source: the arguments (also in another spelling of /s or
+    // -download) or INSTALL_SILENT kept in the runtime settings file.
+    bool silenceAskedFor(const std::vector<std::string>& arguments);
     bool toAnsiOrRefuse(const std::string& key, const std::string& utf8, std::string& ansi, bool silent);
 
     const KeyCatalogue& catalogue;
@@ -87,4 +92,7 @@ private:
     const void* moduleHandle;
     bool enterpriseInstaller = false;
     std::string logPath;
+    // While the first pass over the arguments runs, its box (title, text) waits here.
+    bool deferBoxes = false;
+    std::optional<std::pair<std::string, std::string>> deferredBox;
 };
