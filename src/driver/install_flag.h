@@ -15,7 +15,13 @@ bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]);
 // for example because another launcher created it in between; each failure is logged.
 bool SetInstallFlag();
 
-// Tries to delete a marker at flagPath. True when the deletion is refused as a held file would refuse
-// it (access denied, sharing or lock violation): another installation runs. A stale marker is
-// deleted; a missing one or any other failure counts as no installation in progress.
-bool IsInstallInProgress(const char* flagPath);
+// What is found under the marker's name.
+enum class InstallFlagState {
+    Free,             // nothing, or a stale marker that is now deleted
+    HeldByAnother,    // a launcher holds it open (a sharing or lock violation): another installation runs
+    CannotBeRemoved,  // something that nobody holds but that cannot be deleted: a folder, a protected file
+};
+
+// Deletes a stale marker at flagPath and says what was there. A name that cannot be removed is
+// logged at WARNING.
+InstallFlagState RemoveStaleInstallFlag(const char* flagPath);

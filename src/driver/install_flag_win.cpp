@@ -6,6 +6,7 @@
 #include "driver/user_data_folder.h"
 #include "platform/logger.h"
 #include "platform/tstrings.h"
+#include "platform/win_errors.h"
 
 namespace {
 
@@ -69,8 +70,15 @@ bool SetInstallFlag() {
     return true;
 }
 
-bool IsInstallInProgress(const char* flagPath) {
-    if (DeleteFileA(flagPath)) return false;
+InstallFlagState RemoveStaleInstallFlag(const char* flagPath) {
+    if (DeleteFileA(flagPath)) return InstallFlagState::Free;
     const DWORD error = GetLastError();
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return InstallFlagState::HeldByAnother;
+    const DWORD attributes = GetFileAttributesA(flagPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return InstallFlagState::Free;
+    LAUNCHER_LOG(WARNING, "RemoveStaleInstallFlag",
+                 "The install flag's name is taken by " << ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? "a folder" : "a file")
+                                                        << " that cannot be removed: " << flagPath << " ("
+                                                        << describeSystemError(error) << ")");
+    return InstallFlagState::CannotBeRemoved;
 }

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -16,6 +16,7 @@
 #include "driver/install_flag.h"
 #include "driver/install_status.h"
 #include "driver/installer_command.h"
+#include "driver/machine_install_lock.h"
 #include "driver/public_runtime.h"
 #include "driver/windows_installer.h"
 #include "driver/payload_extraction.h"
@@ -84,10 +85,9 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
     logit("This is an unsupported operationg system.");
 }
 
-// Step 19: the event outlives the sequence (the package's processes wait on it); the worker's
-// handle is not needed, the thread ends with the process at the latest. An event left by another
-// process may already be set, which the package would take for the archives being written.
-void startArchiveWorker(HINSTANCE module) {
+// Step 19: the event outlives the sequence (the package's processes wait on it). An event left by
+// another process may already be set, which the package would take for the archives being written.
+void createArchiveEvent() {
     static unique_handle cabEvent;
     cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
     if (cabEvent && GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -98,17 +98,20 @@ void startArchiveWorker(HINSTANCE module) {
                                                       << describeSystemError(GetLastError()));
         }
     }
-    unique_handle worker(CreateThread(nullptr, 0, ExtractCabs, module, 0, nullptr));
 }
 
-// Sets the cleanup that fatalError runs for as long as it lives.
-class FatalErrorCleanup {
-public:
-    explicit FatalErrorCleanup(std::function<void()> cleanup) { setFatalErrorCleanup(std::move(cleanup)); }
-    ~FatalErrorCleanup() { setFatalErrorCleanup(nullptr); }
-    FatalErrorCleanup(const FatalErrorCleanup&) = delete;
-    FatalErrorCleanup& operator=(const FatalErrorCleanup&) = delete;
-};
+// The kit's installer reports these for an installation that took place, the last two with a
+// restart to come (3010) or already started (1641).
+bool kitInstalled(int installerResult) {
+    return installerResult == ERROR_SUCCESS || installerResult == ERROR_SUCCESS_REBOOT_REQUIRED ||
+           installerResult == ERROR_SUCCESS_REBOOT_INITIATED;
+}
+
+// A payload file that could not be written ends the run with its Windows error code.
+int endOnPayloadWriteError(const PayloadWriteError& error, bool silent) {
+    if (!silent) showPayloadWriteErrorBox(error);
+    return static_cast<int>(error.code());
+}
 
 }  // namespace
 
@@ -152,93 +155,139 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     if (!RequireUserDataFolder(userData)) return exit_code::UserDataFolderMissing;
     if (PayloadFoldersLinked(nativeX64)) return exit_code::LinkedFolder;
 
-    // 11: another launcher holds the install-in-progress marker.
-    char flagPath[MAX_PATH] = {};
-    if (!GetInstallFlagPath(flagPath)) {
-        logit("Fail to get the file path for Mako install flag ");
-    } else if (IsInstallInProgress(flagPath)) {
+    // 11: one installation at a time on the machine, whatever the account, and for this user.
+    const auto refuseAsInProgress = [&] {
         if (!silent) showInstallInProgress(module);
         logit("Forge wrapper: Another Mako installation is in progress. You must complete that installation before "
               "you can run this installer.");
         return exit_code::AnotherInstallRunning;
+    };
+    const MachineInstallLock machineLock;
+    if (machineLock.state() == MachineInstallLock::State::HeldByAnother) return refuseAsInProgress();
+    const bool machineLockHeld = machineLock.state() == MachineInstallLock::State::Held;
+    char flagPath[MAX_PATH] = {};
+    bool flagNameTaken = false;
+    if (!GetInstallFlagPath(flagPath)) {
+        logit("Fail to get the file path for Mako install flag ");
+    } else {
+        switch (RemoveStaleInstallFlag(flagPath)) {
+        case InstallFlagState::Free:
+            break;
+        case InstallFlagState::HeldByAnother:
+            return refuseAsInProgress();
+        case InstallFlagState::CannotBeRemoved:
+            // Without the machine-wide lock this may be a holder that the system reports so.
+            if (!machineLockHeld) return refuseAsInProgress();
+            flagNameTaken = true;
+        }
     }
 
     // 12: systems older than Vista get a warning, not a refusal.
     if (osGeneration <= 1) warnUnsupportedSystem(module, silent);
 
-    // 13-14: hold the marker; deal with an installed copy of this version.
-    if (!SetInstallFlag()) return exit_code::AnotherInstallRunning;
-    if (UninstallLoomOrForgeIfSameVersionExists(silent, nativeX64) == 0) return exit_code::AnotherInstallRunning;
+    // 13: hold the marker, unless its name is taken and the machine-wide lock guards the run alone.
+    if (flagNameTaken) {
+        LAUNCHER_LOG(WARNING, kEntry, "Going on without the install flag: the machine-wide installation lock is held");
+    } else if (!SetInstallFlag()) {
+        return exit_code::AnotherInstallRunning;
+    }
 
+    // Whatever can still refuse the run is settled before an installed copy is removed (14): the
+    // package (15), the Windows Installer program (16) and the command (17).
     // 15: the development-kit package, held against writing and deletion until its installer is done.
     char msiPath[MAX_PATH] = {};
     unique_handle heldPackage;
-    const bool packageWritten = GetMsiPath(msiPath, nativeX64) &&
-                                writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId), payload::kInstallerResourceType, msiPath, &heldPackage);
-    if (packageWritten) {
-        // 16: the Windows Installer program.
-        if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
-            LAUNCHER_LOG(ERROR, kEntry, "The Windows Installer program could not be located: no readable "
-                                        "InstallerLocation under HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
-            return exit_code::NoInstallerPath;
-        }
+    bool packageWritten = false;
+    try {
+        packageWritten = GetMsiPath(msiPath, nativeX64) &&
+                         writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId),
+                                             payload::kInstallerResourceType, msiPath, &heldPackage);
+    } catch (const PayloadWriteError& e) {
+        logPayloadWriteError(e);
+        return endOnPayloadWriteError(e, silent);
+    }
+    if (!packageWritten) {
+        logExitCode(exitCode);
+        return exitCode;
+    }
 
-        // 17: the installer command.
-        ForgeCommandInputs inputs;
-        inputs.silent = silent;
-        inputs.installerArguments = installerArguments;
-        inputs.hasAddLocalKey = config.containsKey("ADDLOCAL");
-        inputs.transformLanguage = transformLanguage;
-        inputs.msiexecPath = msiexecPath;
-        inputs.msiPath = msiPath;
-        inputs.installerLogPath = installerLogPath;
-        inputs.installDir = installDir;
-        inputs.noStartMenu = noStartMenu;
-        const ComposedCommand composed = composeForgeCommand(inputs);
-        if (!composed.ok) {
-            LAUNCHER_LOG(ERROR, kEntry, "The installer command was not run: " << composed.failure());
-            logExitCode(exit_code::InvalidCommandLine);
-            return exit_code::InvalidCommandLine;
-        }
-        installerArguments = composed.installerArguments;
-        const std::string& finalCommand = composed.command;
-        logit(tstrings::format("szForgeExeCommand = %s\n", finalCommand.c_str()));
+    // 16: the Windows Installer program.
+    if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
+        LAUNCHER_LOG(ERROR, kEntry, "The Windows Installer program could not be located: no readable "
+                                    "InstallerLocation under HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
+        return exit_code::NoInstallerPath;
+    }
 
-        // 18: persist the settings before anything is installed. A failure ends the process at
-        // once, before any installer runs, with the configuration-error code.
-        if (config.exportSettings() != 0) {
-            logit("Error occurred while exporting configuration settings. Exiting installer.");
-            std::exit(exit_code::ConfigurationError);
-        }
+    // 17: the installer command.
+    ForgeCommandInputs inputs;
+    inputs.silent = silent;
+    inputs.installerArguments = installerArguments;
+    inputs.hasAddLocalKey = config.containsKey("ADDLOCAL");
+    inputs.transformLanguage = transformLanguage;
+    inputs.msiexecPath = msiexecPath;
+    inputs.msiPath = msiPath;
+    inputs.installerLogPath = installerLogPath;
+    inputs.installDir = installDir;
+    inputs.noStartMenu = noStartMenu;
+    const ComposedCommand composed = composeForgeCommand(inputs);
+    if (!composed.ok) {
+        LAUNCHER_LOG(ERROR, kEntry, "The installer command was not run: " << composed.failure());
+        logExitCode(exit_code::InvalidCommandLine);
+        return exit_code::InvalidCommandLine;
+    }
+    installerArguments = composed.installerArguments;
+    const std::string& finalCommand = composed.command;
 
-        // 19-21: archives on the worker, the installer on this thread, one rerun on request. Until
-        // the installer is done, a write error that ends the process puts the exported settings back.
-        {
-            const FatalErrorCleanup restoreOnFatalError([&config] { config.restoreSettings(); });
-            startArchiveWorker(module);
+    // 14: deal with an installed copy of this version.
+    if (UninstallLoomOrForgeIfSameVersionExists(silent, nativeX64) == 0) return exit_code::AnotherInstallRunning;
+    logit(tstrings::format("szForgeExeCommand = %s\n", finalCommand.c_str()));
+
+    // 18: persist the settings before anything is installed. A failure ends the process at
+    // once, before any installer runs, with the configuration-error code.
+    if (config.exportSettings() != 0) {
+        logit("Error occurred while exporting configuration settings. Exiting installer.");
+        std::exit(exit_code::ConfigurationError);
+    }
+
+    // 19-21: archives on the worker, the installer on this thread, one rerun on request.
+    {
+        createArchiveEvent();
+        ArchiveWorker archiveWorker(module);
+        exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+        char installStatus[512] = {};
+        if (GetInstallStatus(installStatus, sizeof installStatus) && std::strcmp(installStatus, "reinstall") == 0) {
+            SetInstallStatus(nullptr);
             exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
-            char installStatus[512] = {};
-            if (GetInstallStatus(installStatus, sizeof installStatus) && std::strcmp(installStatus, "reinstall") == 0) {
-                SetInstallStatus(nullptr);
-                exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
-            }
         }
         heldPackage.reset();
-
-        // 22: a failed installation puts the runtime settings file back.
-        if (exitCode != 0) {
-            logit(tstrings::format("Forge installation failed.  Return Code: %d, ErrorCode: %d", exitCode,
-                                   static_cast<int>(GetLastError())));
+        // An archive that could not be written ends the run once its installer is done with it; the
+        // runtime settings are put back first.
+        if (const std::optional<PayloadWriteError>& failure = archiveWorker.finish()) {
             config.restoreSettings();
+            return endOnPayloadWriteError(*failure, silent);
         }
+    }
 
-        // 23: the public runtime in silent mode, then the update agent after a good install.
-        if (silent && selectsPublicRuntime(installerArguments)) {
-            RunPublicRuntime(noStartMenu, publicRuntimeDir, suppressRuntimeReboot);
-        }
-        if (exitCode == 0 && IsLoomRegistered(nativeX64) &&
-            ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE")) == update_agent::kAgentFolderLinked) {
-            exitCode = exit_code::LinkedFolder;
+    // 22: a failed installation puts the runtime settings file back.
+    const bool installed = kitInstalled(exitCode);
+    if (!installed) {
+        logit(tstrings::format("Forge installation failed.  Return Code: %d, ErrorCode: %d", exitCode,
+                               static_cast<int>(GetLastError())));
+        config.restoreSettings();
+    }
+
+    // 23: the public runtime in silent mode, then the update agent after a good install.
+    if (silent && selectsPublicRuntime(installerArguments)) {
+        RunPublicRuntime(noStartMenu, publicRuntimeDir, suppressRuntimeReboot);
+    }
+    if (installed && IsLoomRegistered(nativeX64)) {
+        try {
+            if (ExtractAndInstallAU(module, config.isEnabled("AUTO_UPDATE")) == update_agent::kAgentFolderLinked) {
+                exitCode = exit_code::LinkedFolder;
+            }
+        } catch (const PayloadWriteError& e) {
+            logPayloadWriteError(e);
+            return endOnPayloadWriteError(e, silent);
         }
     }
 

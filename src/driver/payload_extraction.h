@@ -3,8 +3,11 @@
 // install sequence, the four archives by a worker thread that then sets the named event
 // payload::kCabExtractEventName.
 #include <cstddef>
+#include <optional>
 
 #include "driver/payload_paths.h"
+#include "platform/handles.h"
+#include "platform/resource_file.h"
 #include "platform/win32.h"
 
 // Creates <user data folder>\Halden\, Halden\Mako\ and the work folder, each checked with
@@ -25,8 +28,34 @@ bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64);
 // cannot be found or a path would not fit (logged at ERROR); ExtractCabs then skips that archive.
 bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64);
 
-// Worker-thread procedure. moduleInstance is the module whose resources are read. Writes the
-// archives in payload::kArchives order (a missing resource or a refused path skips that archive),
-// then sets the named event. Always returns 1. A file that cannot be created or written ends the
-// whole process through fatalError, also from this thread.
-DWORD WINAPI ExtractCabs(LPVOID moduleInstance);
+// What the archive worker is given and what it leaves for the sequence, which reads failure only
+// after the worker thread has ended.
+struct ArchiveWork {
+    HMODULE module = nullptr;                   // whose resources are read
+    std::optional<PayloadWriteError> failure;  // the archive write that failed; the rest were skipped
+};
+
+// Worker-thread procedure; parameter is an ArchiveWork that outlives the thread. Writes the archives
+// in payload::kArchives order (a missing resource or a refused path skips that archive), then sets
+// the named event. A file that cannot be written is logged, kept in failure and ends the writing;
+// the event is set all the same, so that the package stops waiting and fails on what it lacks.
+// Always returns 1.
+DWORD WINAPI ExtractCabs(LPVOID parameter);
+
+// The archive worker as the sequence owns it: ExtractCabs on a thread of its own from construction
+// (on the calling thread when no thread can be started, so that the archives and the event still
+// come); destruction waits for the thread.
+class ArchiveWorker {
+public:
+    explicit ArchiveWorker(HMODULE module);
+    ~ArchiveWorker();
+    ArchiveWorker(const ArchiveWorker&) = delete;
+    ArchiveWorker& operator=(const ArchiveWorker&) = delete;
+
+    // Waits for the worker to end; the archive write that failed, if any.
+    const std::optional<PayloadWriteError>& finish();
+
+private:
+    ArchiveWork work;
+    unique_handle thread;
+};

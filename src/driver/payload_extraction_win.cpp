@@ -9,6 +9,7 @@
 #include "platform/logger.h"
 #include "platform/resource_file.h"
 #include "platform/sysinfo.h"
+#include "platform/win_errors.h"
 
 namespace {
 
@@ -64,11 +65,11 @@ bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool 
     return true;
 }
 
-DWORD WINAPI ExtractCabs(LPVOID moduleInstance) {
+DWORD WINAPI ExtractCabs(LPVOID parameter) {
+    ArchiveWork& work = *static_cast<ArchiveWork*>(parameter);
     // Nothing may leave a thread procedure; whatever happens, the waiting package gets its event.
     try {
         const bool nativeX64 = !is32BitProcess();
-        const HMODULE module = static_cast<HMODULE>(moduleInstance);
         for (const payload::ArchiveResource& archive : payload::kArchives) {
             const std::string baseName = payload::archiveBaseName(archive.prefix);
             char path[payload::kPathCapacity] = {};
@@ -77,10 +78,13 @@ DWORD WINAPI ExtractCabs(LPVOID moduleInstance) {
             // worker cannot know when the installer is done with an archive, so each stays held
             // until the process ends.
             unique_handle held;
-            if (writeResourceToFile(module, MAKEINTRESOURCEA(archive.id), archive.type, path, &held)) {
+            if (writeResourceToFile(work.module, MAKEINTRESOURCEA(archive.id), archive.type, path, &held)) {
                 holdUntilProcessEnds(std::move(held));
             }
         }
+    } catch (const PayloadWriteError& e) {
+        logPayloadWriteError(e);
+        work.failure = e;
     } catch (const std::exception& e) {
         reportException(e, LAUNCHER_HERE("ExtractCabs"));
     } catch (...) {
@@ -90,4 +94,21 @@ DWORD WINAPI ExtractCabs(LPVOID moduleInstance) {
     unique_handle event(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
     if (event) SetEvent(event.get());
     return 1;
+}
+
+ArchiveWorker::ArchiveWorker(HMODULE module) {
+    work.module = module;
+    thread.reset(CreateThread(nullptr, 0, ExtractCabs, &work, 0, nullptr));
+    if (!thread) {
+        LAUNCHER_LOG(WARNING, "ArchiveWorker", "CreateThread failed with " << describeSystemError(GetLastError())
+                                                                           << "; the archives are written first");
+        ExtractCabs(&work);
+    }
+}
+
+ArchiveWorker::~ArchiveWorker() { finish(); }
+
+const std::optional<PayloadWriteError>& ArchiveWorker::finish() {
+    if (thread) WaitForSingleObject(thread.get(), INFINITE);
+    return work.failure;
 }

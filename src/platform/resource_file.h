@@ -1,17 +1,33 @@
 #pragma once
 // Copying an embedded payload resource into a file of its own.
+#include <stdexcept>
 #include <string>
 
 #include "platform/handles.h"
 #include "platform/win32.h"
 
+// A payload file that could not be created, written or closed. The text is what the "Error" box
+// shows: "<operation> failed with error <code>: <system text>"; the file is kept beside it.
+class PayloadWriteError : public std::runtime_error {
+public:
+    PayloadWriteError(const char* operation, DWORD code, std::string path);
+    DWORD code() const noexcept { return errorCode; }
+    const std::string& path() const noexcept { return file; }
+
+private:
+    DWORD errorCode;
+    std::string file;
+};
+
 // Writes resource (name, type) of module to path, replacing any file there, in chunks of at most
 // 8192 bytes taken straight from the mapped resource. Returns false, touching no file, when the
-// resource does not exist (or cannot be mapped). A file that cannot be created, written or closed
-// ends the process through fatalError; a partly written file is then left behind.
+// resource does not exist (or cannot be mapped). A file that another program holds (a sharing or
+// lock violation, as a virus scanner causes for a moment) is tried again for up to 10 seconds in
+// growing steps, each logged at WARNING with the file. A file that then still cannot be created,
+// or cannot be written or closed, raises PayloadWriteError; a partly written file is left behind.
 // With held, the written file is then kept open in *held for reading only, sharing nothing but
 // reading: others may read it, nobody may write, rename or delete it while *held stays open, so what
-// the installer reads is what was written. A file that cannot be held so ends the process too.
+// the installer reads is what was written. A file that cannot be held so raises the error too.
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path,
                          unique_handle* held = nullptr);
 
@@ -20,3 +36,8 @@ using ResourceChunkWriter = BOOL(WINAPI*)(HANDLE file, LPCVOID data, DWORD size,
                                           LPOVERLAPPED overlapped);
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path,
                          ResourceChunkWriter write, unique_handle* held = nullptr);
+
+// The failure as the run's end reports it: an ERROR line with the box's text and the file (for
+// whoever reads the log of a run that nobody watched), and the "Error" box, which waits for the user.
+void logPayloadWriteError(const PayloadWriteError& error);
+void showPayloadWriteErrorBox(const PayloadWriteError& error);

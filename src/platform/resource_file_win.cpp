@@ -1,20 +1,79 @@
 #include "platform/resource_file.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "platform/logger.h"
 #include "platform/resource.h"
+#include "platform/tstrings.h"
 #include "platform/win_errors.h"
 
 namespace {
 
 constexpr DWORD kChunkSize = 8192;
 constexpr const char* kCreateFile = "Installer : Wrapper.CreateFile ";
+constexpr const char* kWriteFile = "Installer : Wrapper.WriteFile (In small chunks) ";
+constexpr const char* kCloseHandle = "Installer : Wrapper.CloseHandle ";
 
+// A file held by another program for a moment is waited out: 100 ms, doubling up to 2 s a step,
+// 10 s in all.
+constexpr DWORD kFirstRetryMs = 100;
+constexpr DWORD kLongestRetryMs = 2000;
+constexpr DWORD kRetryBudgetMs = 10000;
+
+// The system's text for code as the box shows it (FormatMessageA keeps its line end).
+std::string boxText(const char* operation, DWORD code) {
+    unique_hlocal_ptr<char> systemText;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(systemText.put()), 0, nullptr);
+    return tstrings::format("%s failed with error %d: %s", operation, static_cast<int>(code),
+                            systemText ? systemText.get() : "");
+}
+
+[[noreturn]] void failed(const char* operation, const std::string& path) {
+    throw PayloadWriteError(operation, GetLastError(), path);
+}
+
+bool inUseByAnother(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+// Opens path through open, trying again while another program holds it.
+template <class Open>
+HANDLE openWaitingOutOthers(const std::string& path, Open open) {
+    DWORD waited = 0;
+    for (DWORD step = kFirstRetryMs;; step = std::min(step * 2, kLongestRetryMs)) {
+        const HANDLE handle = open();
+        if (handle != INVALID_HANDLE_VALUE) return handle;
+        const DWORD error = GetLastError();
+        if (!inUseByAnother(error) || waited >= kRetryBudgetMs) {
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
+        step = std::min(step, kRetryBudgetMs - waited);
+        LAUNCHER_LOG(WARNING, "writeResourceToFile",
+                     path << " is in use by another program (" << describeSystemError(error) << "); trying again in "
+                          << step << " ms");
+        Sleep(step);
+        waited += step;
+    }
+}
+
+// Never waited out: a writer that slipped in after ours must make the holding fail.
 HANDLE openForReading(const std::string& path, DWORD share) {
     return CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
+
+PayloadWriteError::PayloadWriteError(const char* operation, DWORD code, std::string path)
+    : std::runtime_error(boxText(operation ? operation : "", code)), errorCode(code), file(std::move(path)) {}
+
+void logPayloadWriteError(const PayloadWriteError& error) {
+    std::string text = error.what();
+    text.erase(text.find_last_not_of("\r\n") + 1);
+    LAUNCHER_LOG(ERROR, "fatalError", text << " File: " << error.path());
+}
+
+void showPayloadWriteErrorBox(const PayloadWriteError& error) { MessageBoxA(nullptr, error.what(), "Error", MB_OK); }
 
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path, unique_handle* held) {
     return writeResourceToFile(module, name, type, path, &WriteFile, held);
@@ -32,19 +91,21 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
     if (data == nullptr && size != 0) return false;
 
     // Readers are let in while it is written only so that the holder below can open it.
-    unique_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, held ? FILE_SHARE_READ : 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) fatalError(kCreateFile);
+    unique_handle file(openWaitingOutOthers(path, [&] {
+        return CreateFileA(path.c_str(), GENERIC_WRITE, held ? FILE_SHARE_READ : 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }));
+    if (!file) failed(kCreateFile, path);
 
     size_t done = 0;
     while (done < size) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, kChunkSize));
-        if (!write(file.get(), data + done, chunk, &written, nullptr)) fatalError("Installer : Wrapper.WriteFile (In small chunks) ");
+        if (!write(file.get(), data + done, chunk, &written, nullptr)) failed(kWriteFile, path);
         if (written == 0 || written > chunk) {
             // A write that reports success without progress would loop for ever.
             SetLastError(ERROR_WRITE_FAULT);
-            fatalError("Installer : Wrapper.WriteFile (In small chunks) ");
+            failed(kWriteFile, path);
         }
         done += written;
     }
@@ -55,13 +116,13 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
     unique_handle bridge;
     if (held) {
         bridge.reset(openForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE));
-        if (!bridge) fatalError(kCreateFile);
+        if (!bridge) failed(kCreateFile, path);
     }
     // Closed here rather than by the owner: a failed close must end the run, not just be logged.
-    if (!CloseHandle(file.release())) fatalError("Installer : Wrapper.CloseHandle ");
+    if (!CloseHandle(file.release())) failed(kCloseHandle, path);
     if (held) {
         held->reset(openForReading(path, FILE_SHARE_READ));
-        if (!*held) fatalError(kCreateFile);
+        if (!*held) failed(kCreateFile, path);
     }
     return true;
 }

@@ -3,7 +3,6 @@
 // and the composers of the "system error N (text)" / "COM error 0x... (text)" descriptions that the
 // platform layer logs as "<what was called> failed with <description>".
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -45,13 +44,3 @@ std::string pointerText(const void* p);
 // null and INVALID_HANDLE_VALUE, closeRegHandle ignores null.
 void closeHANDLE(HANDLE h);
 void closeRegHandle(HKEY h);
-
-// Shows "<what> failed with error <GetLastError()>: <system text>" in a message box and ends the
-// process with that error code as exit code. Runs the cleanup set below first (before the box, which
-// may stay up for long).
-[[noreturn]] void fatalError(const char* what);
-
-// What fatalError puts back before it ends the process, for the stretch of the run that changed it;
-// replaces the cleanup set before, an empty one sets none. Safe from any thread: clearing waits for
-// a cleanup that is running, so what it refers to may be destroyed once this returns.
-void setFatalErrorCleanup(std::function<void()> cleanup);

@@ -1,11 +1,5 @@
 #include "platform/win_errors.h"
 
-#include <cstdio>
-#include <cstring>
-#include <mutex>
-#include <utility>
-#include <vector>
-
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/tstrings.h"
@@ -18,16 +12,6 @@ constexpr uint32_t kModuleLookupLine = 26;
 constexpr char kHandleUnit[] = "WinAutoHandle";
 constexpr uint32_t kCloseHandleLine = 19;
 constexpr uint32_t kCloseRegHandleLine = 40;
-
-// Never destroyed: fatalError may run on a thread while the process is already ending.
-std::mutex& fatalCleanupGuard() {
-    static std::mutex* const guard = new std::mutex;
-    return *guard;
-}
-std::function<void()>& fatalCleanup() {
-    static auto* const cleanup = new std::function<void()>;
-    return *cleanup;
-}
 
 constexpr DWORD kFromSystem = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                               FORMAT_MESSAGE_FROM_SYSTEM;  // 0x1300
@@ -110,34 +94,4 @@ void closeRegHandle(HKEY h) {
                          tstrings::format("%s failed with %s", ("RegCloseKey(" + pointerText(h) + ")").c_str(),
                                           describeSystemError(static_cast<DWORD>(status)).c_str()));
     }
-}
-
-void setFatalErrorCleanup(std::function<void()> cleanup) {
-    const std::lock_guard<std::mutex> lock(fatalCleanupGuard());
-    fatalCleanup() = std::move(cleanup);
-}
-
-void fatalError(const char* what) {
-    const DWORD code = GetLastError();
-    {
-        const std::lock_guard<std::mutex> lock(fatalCleanupGuard());
-        const std::function<void()> cleanup = std::exchange(fatalCleanup(), nullptr);
-        // The process ends below whatever the cleanup does.
-        try {
-            if (cleanup) cleanup();
-        } catch (...) {
-        }
-    }
-    unique_hlocal_ptr<char> systemText;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(systemText.put()), 0, nullptr);
-    // Neither text may be missing here: this path must not crash on its way out.
-    const char* shown = systemText ? systemText.get() : "";
-    const char* subject = what ? what : "";
-    std::vector<char> text(strlen(shown) + strlen(subject) + 40, '\0');
-    snprintf(text.data(), text.size(), "%s failed with error %d: %s", subject, static_cast<int>(code), shown);
-    // A silent run's box goes unseen (or blocks until someone closes it): the log must say why it ended.
-    LAUNCHER_LOG(ERROR, "fatalError", text.data());
-    MessageBoxA(nullptr, text.data(), "Error", MB_OK);
-    ExitProcess(code);
 }

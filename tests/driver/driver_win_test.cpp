@@ -20,17 +20,22 @@ namespace {
 
 // One test, in this order: SetInstallFlag holds the marker until this process ends. The marker held
 // by another launcher is shown end to end.
-TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeen) {
+TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeenAFolderIsNamed) {
     char flagPath[payload::kPathCapacity] = {};
     ASSERT_TRUE(GetInstallFlagPath(flagPath));
     const auto present = [&] { return GetFileAttributesA(flagPath) != INVALID_FILE_ATTRIBUTES; };
-    EXPECT_FALSE(IsInstallInProgress(flagPath) || present()) << "no marker";
+    EXPECT_EQ(InstallFlagState::Free, RemoveStaleInstallFlag(flagPath)) << "no marker";
     unique_handle(CreateFileA(flagPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));  // left by a holder gone
     ASSERT_TRUE(present());
-    EXPECT_FALSE(IsInstallInProgress(flagPath) || present()) << "a stale marker is deleted";
+    EXPECT_EQ(InstallFlagState::Free, RemoveStaleInstallFlag(flagPath));
+    EXPECT_FALSE(present()) << "a stale marker is deleted";
+    ASSERT_TRUE(CreateDirectoryA(flagPath, nullptr));
+    EXPECT_EQ(InstallFlagState::CannotBeRemoved, RemoveStaleInstallFlag(flagPath)) << "a folder is no holder";
+    EXPECT_TRUE(RemoveDirectoryA(flagPath));
 
     ASSERT_TRUE(SetInstallFlag());
-    EXPECT_TRUE(IsInstallInProgress(flagPath) && present());
+    EXPECT_EQ(InstallFlagState::HeldByAnother, RemoveStaleInstallFlag(flagPath));
+    EXPECT_TRUE(present());
     EXPECT_FALSE(SetInstallFlag()) << "a second launcher must not create it beside the first";
 }
 

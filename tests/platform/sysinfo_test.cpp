@@ -1,5 +1,5 @@
-// Bitness and the Windows version as Wine reports them. The end through fatalError, with the Windows
-// error as exit code, is shown end to end by the payload files that cannot be written (tests/e2e).
+// Bitness and the Windows version as Wine reports them. A payload file that cannot be written, with
+// the Windows error as exit code, is shown end to end (tests/e2e).
 #include <gtest/gtest.h>
 
 #include "platform/all_utils.h"
