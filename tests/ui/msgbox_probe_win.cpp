@@ -3,8 +3,9 @@
 // records the program's full 32-bit exit code. Starting the program itself keeps both on the same
 // (private) desktop and the exit code whole.
 //
-//   msgbox-probe.exe <caption | @file> <record-file> <press-file> <timeout-ms> <command line | @file>
+//   msgbox-probe.exe <caption | @file | *> <record-file> <press-file> <timeout-ms> <command line | @file>
 //
+// The caption "*" stands for any dialog window of the started program.
 // An @file holds the text in UTF-8: Wine hands non-ASCII arguments over intact only when the Unix
 // locale they are written in is installed.
 // The record file holds the lines "caption: ", "text: " (backslash and line breaks escaped as in a
@@ -53,6 +54,27 @@ void append(const std::wstring& path, const std::string& text) {
     std::ofstream(path.c_str(), std::ios::binary | std::ios::app) << text;
 }
 
+// Any dialog window (a message box among them) of the process.
+HWND dialogOf(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            wchar_t className[16] = {};
+            GetWindowThreadProcessId(window, &owner);
+            GetClassNameW(window, className, 16);
+            if (owner != s.processId || lstrcmpW(className, L"#32770") != 0) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 int run(int argc, wchar_t** argv) {
@@ -72,7 +94,7 @@ int run(int argc, wchar_t** argv) {
 
     HWND box = nullptr;
     for (DWORD waited = 0; box == nullptr && waited < timeoutMs; waited += 50) {
-        box = FindWindowW(L"#32770", caption.c_str());
+        box = caption == L"*" ? dialogOf(process.dwProcessId) : FindWindowW(L"#32770", caption.c_str());
         if (box == nullptr && WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) break;  // ended without one
     }
     int result = 2;
