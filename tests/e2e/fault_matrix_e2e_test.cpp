@@ -4,6 +4,7 @@
 // exactly the exported one where the installation went ahead), no stray file in the work folders or
 // beside the settings file, and no marker after the run.
 #include <memory>
+#include <optional>
 
 #include "e2e/e2e_support.h"
 // after windows.h
@@ -18,6 +19,8 @@ const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
 const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
 constexpr UINT kEndedByForce = 0xDEAD;
+const char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char kLocalLowValue[] = "{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
 
 // Files other than the payload, the marker's folder's (none after the run) and the settings file.
 std::vector<std::string> strayFiles() {
@@ -60,14 +63,16 @@ public:
         Key deniedKey;
         std::vector<BYTE> savedSecurity;
         std::string fullDisk;  // where a full file system holding the runtime settings folder is mounted
+        std::optional<std::optional<std::string>> savedLocalLow;  // the user shell folder value, once replaced
+        bool markerFolder = false;                                  // a folder stands under the marker's name
     };
     Stage stage;
 
-    // hold_file keeps path open for writing, sharing reading only, until ended.
-    void hold(const std::string& path) {
+    // hold_file keeps path open for writing, sharing reading only, until ended or for the time given.
+    void hold(const std::string& path, DWORD milliseconds = 600000) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "mako-e2e-held");
         stage.holder = std::make_unique<Process>();
-        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" 600000 mako-e2e-held"))
+        EXPECT_TRUE(stage.holder->start(E2E_HOLD_FILE_EXE, "\"" + path + "\" " + std::to_string(milliseconds) + " mako-e2e-held"))
             << stage.holder->error;
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready, 60000)) << "hold_file did not take " << path;
         CloseHandle(ready);
@@ -79,6 +84,18 @@ public:
         env.emplace_back("MAKO_TEST_PAUSE_UNTIL", folder + "release");
         start(process, E2E_SETUP_EXE, arguments, folder, env);
         ASSERT_TRUE(waitForFile(folder + "release.waiting", &process)) << "the launcher did not reach the installer";
+    }
+
+    // Launchers started from now on get folder as their LocalLow, as another account would.
+    void otherAccountsLocalLow(const std::string& folder) {
+        char value[MAX_PATH * 2] = {};
+        DWORD size = sizeof value;
+        const bool present = RegGetValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
+                                          RRF_NOEXPAND, nullptr, value, &size) == ERROR_SUCCESS;
+        stage.savedLocalLow = present ? std::optional<std::string>(value) : std::nullopt;
+        createFolders(folder);
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, REG_EXPAND_SZ,
+                                                 folder.c_str(), static_cast<DWORD>(folder.size() + 1)));
     }
 
     // Denies everyone reading the key; the handle is kept for putting its rules back.
@@ -111,6 +128,13 @@ public:
     }
 
     void endStage() {
+        if (stage.savedLocalLow) {
+            const std::optional<std::string>& saved = *stage.savedLocalLow;
+            if (saved) RegSetKeyValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, REG_EXPAND_SZ, saved->c_str(),
+                                       static_cast<DWORD>(saved->size() + 1));
+            else RegDeleteKeyValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue);
+        }
+        if (stage.markerFolder) RemoveDirectoryA(markerPath().c_str());
         stage.holder.reset();
         if (stage.first) {
             writeFile(stage.firstFolder + "release", "");
@@ -158,12 +182,16 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         std::function<void(const LauncherRun&)> check = nullptr;
     };
     const auto none = [](FaultMatrixE2E&) { return std::string(); };
-    const auto installerResult = [](const char* fault, long result) {
+    // installed: the installer's result says the kit is in place, so the exported settings stay.
+    const auto installerResult = [](const char* fault, long result, bool installed = false) {
         return Row{fault, [result](FaultMatrixE2E& t) {
                        t.stage.env = {{"MAKO_TEST_MSIEXEC_RESULT", std::to_string(result)}};
                        return std::string();
                    },
-                   E2E_SETUP_EXE, result, "INFO: Wrapper exit code: " + std::to_string(result), false, 1};
+                   E2E_SETUP_EXE, result, "INFO: Wrapper exit code: " + std::to_string(result), installed, 1,
+                   [installed](const LauncherRun& run) {
+                       EXPECT_EQ(!installed, run.logged("INFO: Forge installation failed.")) << run.log;
+                   }};
     };
     const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
         return Row{fault, std::move(prepare), E2E_SETUP_EXE, -80, logged, false, 0, [](const LauncherRun&) {
@@ -215,7 +243,8 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
          args("MSI_CMDLINE=FILLER=" + std::string(1700, 'x') + " INSTALLDIR=C:\\Kits\\" + std::string(241, 'd')), kit,
          1639, "ERROR: The installer command was not run: finalCommand would be ", false, 0},
         installerResult("installer result 1603", 1603),
-        installerResult("installer result 3010 (restart needed)", 3010),
+        installerResult("installer result 3010 (installed, restart needed)", 3010, true),
+        installerResult("installer result 1641 (installed, restart started)", 1641, true),
         installerResult("installer result 1602 (cancelled)", 1602),
         installerResult("installer crashed (access violation)", static_cast<long>(0xC0000005)),
         {"runtime settings folder is a file", [](FaultMatrixE2E&) { return fileForFolder(runtimeSettingsFolder()), std::string(); },
@@ -236,6 +265,31 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
              return std::string();
          },
          kit, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        // The first one's account is another: its marker lies elsewhere, the machine-wide lock is the same.
+        {"second launcher of another account",
+         [](FaultMatrixE2E& t) {
+             t.stage.first = std::make_unique<Process>();
+             t.startPaused(*t.stage.first, t.stage.firstFolder = t.nextRunFolder());
+             t.otherAccountsLocalLow(t.nextRunFolder() + "LocalLow");
+             return std::string();
+         },
+         kit, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        {"marker name taken by a folder",
+         [](FaultMatrixE2E& t) {
+             t.stage.markerFolder = true;
+             EXPECT_TRUE(CreateDirectoryA(markerPath().c_str(), nullptr));
+             return std::string();
+         },
+         kit, 0, "WARNING: The install flag's name is taken by a folder that cannot be removed: ", true, 1},
+        // As a virus scanner holds a file it looks at.
+        {"last run's package held for 3 seconds",
+         [](FaultMatrixE2E& t) {
+             const std::string package = workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi";
+             createFolders(workFolder(kWorkFolderName));
+             t.hold(package, 3000);
+             return std::string();
+         },
+         kit, 0, " is in use by another program (system error 32 ", true, 1},
         // The settings exported before the installer started stay: no restore runs.
         {"launcher ended during the installation", [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
          kit, static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
@@ -296,6 +350,45 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         endStage();
         EXPECT_THAT(strayFiles(), IsEmpty());
         EXPECT_FALSE(fileExists(markerPath())) << "the marker outlived the run";
+    }
+}
+
+// An installed copy of this build would be removed before the new one goes in: whatever can still
+// refuse the run must refuse it before that, so that the machine keeps the kit it had.
+TEST_F(FaultMatrixE2E, RefusalsComeBeforeAnInstalledCopyIsRemoved) {
+    struct Row {
+        const char* fault;
+        std::function<std::string(FaultMatrixE2E&)> prepare;  // returns further arguments
+        const char* program;
+        long exitCode;
+    };
+    const std::vector<Row> rows = {
+        {"no installer location", [](FaultMatrixE2E&) { return deleteValue(kInstallerKey, "InstallerLocation"), std::string(); },
+         E2E_SETUP_EXE, -3},
+        {"installer arguments too long", [](FaultMatrixE2E&) { return "MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); },
+         E2E_SETUP_EXE, 1639},
+        {"package resource 101 missing", [](FaultMatrixE2E&) { return std::string(); }, E2E_SETUP_NOKIT_EXE, 1},
+        {"package work folder is a file", [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
+         E2E_SETUP_EXE, ERROR_PATH_NOT_FOUND},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fault);
+        resetMachine();
+        // Registered by hand: a removal would be recorded by the installer stand-in.
+        ASSERT_TRUE(setString(kKitKey, "BuildNumber", "9", kLauncherView));
+        ASSERT_TRUE(setString(kUninstallKey, "DisplayName", "Mako Development Kit", kLauncherView));
+        stage.folder = nextRunFolder();
+        const std::string arguments = "/s " + row.prepare(*this);
+        Process process;
+        start(process, row.program, arguments, stage.folder, stage.env);
+        const LauncherRun run = finish(process, stage.folder);
+
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.lastMessage();
+        for (const RecordedCall& call : run.installerCalls) EXPECT_THAT(field(call, "command"), Not(HasSubstr(" /x ")));
+        EXPECT_FALSE(run.logged("Existing build: ")) << run.log;
+        EXPECT_TRUE(keyExists(kKitKey, kLauncherView) && keyExists(kUninstallKey, kLauncherView));
+        deleteTree(kUninstallKey, kLauncherView);
+        endStage();
     }
 }
 

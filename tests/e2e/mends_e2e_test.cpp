@@ -1,32 +1,12 @@
 // Unsafe input end to end: folders that are links, a payload someone else tries to swap while the
 // installer runs, an event left set by another process, an archive that cannot be written.
 #include "e2e/e2e_support.h"
-// after windows.h
-#include <tlhelp32.h>
 
 namespace {
 
 using namespace e2e;
 
 class MendsE2E : public LauncherE2E {};
-
-// Ends the installer stand-ins still running: one started just as its launcher ended can hang in its
-// start-up under Wine, and would keep CTest waiting for its output.
-void endStrandedInstallers() {
-    const std::string recorder = std::string(E2E_RECORDER_DIR) + "\\msiexec.exe";
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
-        char image[MAX_PATH * 2] = {};
-        DWORD size = sizeof image;
-        if (process && QueryFullProcessImageNameA(process, 0, image, &size) && equalsIgnoreCase(image, recorder))
-            TerminateProcess(process, 1);
-        if (process) CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-}
 
 // Whether the archive worker has set the event.
 bool archivesReady() {
@@ -100,12 +80,12 @@ TEST_F(MendsE2E, PayloadIsHeldAgainstOtherWritersWhileInstallerRuns) {
     expectKitInstalled();
 }
 
-// A folder stands where an archive is to be written, so the worker ends the process with the
-// Windows error code. The test left the event set beforehand (as another process could) and the
-// run changes a runtime setting: the event must be found reset and never set again, so the package
-// could not have taken the incomplete archives for ready, and the settings file must be back as it
-// was. The installer stand-in is held at its start, so that the worker's end is what ends the run.
-TEST_F(MendsE2E, ArchiveWriteFailureEndsWithErrorCodeAfterPuttingSettingsBack) {
+// A folder stands where an archive is to be written while the installer (the stand-in, held at its
+// start) runs. The worker reports the failure and sets the event so that the package stops waiting;
+// the launcher stays until its installer has ended, and meanwhile a second launcher is refused. Then
+// it puts the runtime settings back and ends with the Windows error code. The test left the event set
+// beforehand (as another process could): the launcher resets it before the archives are written.
+TEST_F(MendsE2E, ArchiveWriteFailureEndsAfterTheInstallerWithErrorCodeAndSettingsBack) {
     for (const char* archive : {"ss310270.cab", "sz310270.cab"}) {  // the first and the last one written
         SCOPED_TRACE(archive);
         resetMachine();
@@ -121,13 +101,23 @@ TEST_F(MendsE2E, ArchiveWriteFailureEndsWithErrorCodeAfterPuttingSettingsBack) {
         Process launcher;
         start(launcher, E2E_SETUP_EXE, "AUTO_UPDATE=Enable /s", folder,
               {{"MAKO_TEST_PAUSE_UNTIL", release}, {"MAKO_TEST_EVENT_WAIT_MS", "0"}, {"MAKO_TEST_MSIEXEC_RESULT", "1603"}});
-        const LauncherRun run = finish(launcher, folder);
-        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0)) << "the event is set although an archive is missing";
-        writeFile(release, "");
-        endStrandedInstallers();
-        CloseHandle(event);
+        const std::string failure = "Installer : Wrapper.CreateFile  failed with error 5: ";
+        EXPECT_TRUE(waitFor([&] { return readFile(folder + "musched.log").find(failure) != std::string::npos; }, &launcher))
+            << "the worker did not report the archive";
+        EXPECT_TRUE(waitFor(archivesReady, &launcher)) << "the event was not set after the failure";
+        EXPECT_TRUE(launcher.running()) << "the launcher ended under its installer";
+        const LauncherRun second = runLauncher("/s");
+        EXPECT_EQ(-1, second.exitCode) << second.lastMessage();
 
+        writeFile(release, "");
+        const LauncherRun run = finish(launcher, folder);
+        CloseHandle(event);
         EXPECT_EQ(ERROR_ACCESS_DENIED, run.exitCode);
+        // The stand-in writes its record when it ends: it ended before the launcher did.
+        ASSERT_EQ(1u, run.installerCalls.size()) << "the installer had not ended when the launcher did";
+        EXPECT_EQ("1603", field(run.installerCalls[0], "result"));
+        EXPECT_TRUE(run.logged("ERROR: " + failure)) << run.log;
+        EXPECT_TRUE(run.logged(" File: " + blocked)) << run.log;
         EXPECT_TRUE(run.logged("WARNING: HaldenForgeCabExtractWaitEvent already existed; reset before extracting cabs"))
             << run.log;
         EXPECT_THAT(run.log, Not(HasSubstr("Wrapper exit code")));
