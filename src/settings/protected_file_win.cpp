@@ -4,6 +4,7 @@
 
 #include "platform/handles.h"
 #include "settings/exception.h"
+#include "settings/token_user.h"
 
 namespace settings_impl {
 
@@ -16,29 +17,11 @@ constexpr DWORD kMaxSid = SECURITY_MAX_SID_SIZE;  // 68 bytes
                               std::string(call) + " failed with system error " + std::to_string(GetLastError()));
 }
 
-}  // namespace
-
-std::wstring protectedFileSddl() {
-    unique_handle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId()));
-    if (!process) systemCallFailed("OpenProcess");
-    unique_handle token;
-    if (!OpenProcessToken(process.get(), TOKEN_QUERY, token.put())) systemCallFailed("OpenProcessToken");
-
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) systemCallFailed("GetTokenInformation");
-    std::vector<unsigned char> tokenUser(size);
-    if (!GetTokenInformation(token.get(), TokenUser, tokenUser.data(), size, &size)) {
-        systemCallFailed("GetTokenInformation");
-    }
-    unsigned char userSid[kMaxSid];
-    if (!CopySid(kMaxSid, userSid, reinterpret_cast<TOKEN_USER*>(tokenUser.data())->User.Sid)) {
-        systemCallFailed("CopySid");
-    }
-
+// The string form of the Domain Users group of user's account domain.
+std::wstring domainUsersOf(PSID user) {
     unsigned char domainSid[kMaxSid];
     DWORD domainSize = kMaxSid;
-    if (!GetWindowsAccountDomainSid(userSid, domainSid, &domainSize)) systemCallFailed("GetWindowsAccountDomainSid");
+    if (!GetWindowsAccountDomainSid(user, domainSid, &domainSize)) systemCallFailed("GetWindowsAccountDomainSid");
     unsigned char domainUsers[kMaxSid];
     DWORD usersSize = kMaxSid;
     if (!CreateWellKnownSid(WinAccountDomainUsersSid, domainSid, domainUsers, &usersSize)) {
@@ -46,9 +29,16 @@ std::wstring protectedFileSddl() {
     }
     unique_hlocal_ptr<wchar_t> usersText;
     if (!ConvertSidToStringSidW(domainUsers, usersText.put())) systemCallFailed("ConvertSidToStringSidW");
-
-    return std::wstring(L"D:(A;;FA;;;BA)(A;;FR;;;") + usersText.get() + L")(A;;FR;;;WD)";
+    return usersText.get();
 }
+
+}  // namespace
+
+std::wstring protectedFileSddlFor(PSID user) {
+    return L"D:(A;;FA;;;BA)(A;;FR;;;" + domainUsersOf(user) + L")(A;;FR;;;WD)";
+}
+
+std::wstring protectedFileSddl() { return protectedFileSddlFor(tokenUserSid().data()); }
 
 std::vector<unsigned char> protectedFileSecurityDescriptor() {
     const std::wstring sddl = protectedFileSddl();
