@@ -8,8 +8,9 @@
 
 namespace settings_impl {
 
-// "D:(A;;FA;;;BA)(A;;FR;;;<Domain Users of user's account domain>)(A;;FR;;;WD)" for a file that user
-// creates. settings::Exception 200 when a system call fails (for example: user has no account domain).
+// "D:(A;;FA;;;BA)(A;;FR;;;<readers>)(A;;FR;;;WD)" for a file that user creates: the readers are the
+// Domain Users of user's account domain, or the built-in Users (BU) when user has none (the local
+// system account, local service, network service). settings::Exception 200 when a system call fails.
 std::wstring protectedFileSddlFor(PSID user);
 // protectedFileSddlFor(the process token's user).
 std::wstring protectedFileSddl();

@@ -17,11 +17,23 @@ constexpr DWORD kMaxSid = SECURITY_MAX_SID_SIZE;  // 68 bytes
                               std::string(call) + " failed with system error " + std::to_string(GetLastError()));
 }
 
-// The string form of the Domain Users group of user's account domain.
-std::wstring domainUsersOf(PSID user) {
+// Who may read a file that user creates: the string form of the Domain Users group of user's account
+// domain, or "BU" (the built-in Users) for an account outside any domain, such as the local system
+// account that deployment tools run the launcher as.
+std::wstring readersFor(PSID user) {
+    if (!IsValidSid(user)) {
+        SetLastError(ERROR_INVALID_SID);
+        systemCallFailed("IsValidSid");
+    }
     unsigned char domainSid[kMaxSid];
     DWORD domainSize = kMaxSid;
-    if (!GetWindowsAccountDomainSid(user, domainSid, &domainSize)) systemCallFailed("GetWindowsAccountDomainSid");
+    if (!GetWindowsAccountDomainSid(user, domainSid, &domainSize)) {
+        // Windows says ERROR_NON_ACCOUNT_SID or ERROR_NON_DOMAIN_SID there, Wine ERROR_INVALID_SID
+        // (for a SID found valid above).
+        const DWORD error = GetLastError();
+        if (error == ERROR_NON_ACCOUNT_SID || error == ERROR_NON_DOMAIN_SID || error == ERROR_INVALID_SID) return L"BU";
+        systemCallFailed("GetWindowsAccountDomainSid");
+    }
     unsigned char domainUsers[kMaxSid];
     DWORD usersSize = kMaxSid;
     if (!CreateWellKnownSid(WinAccountDomainUsersSid, domainSid, domainUsers, &usersSize)) {
@@ -35,7 +47,7 @@ std::wstring domainUsersOf(PSID user) {
 }  // namespace
 
 std::wstring protectedFileSddlFor(PSID user) {
-    return L"D:(A;;FA;;;BA)(A;;FR;;;" + domainUsersOf(user) + L")(A;;FR;;;WD)";
+    return L"D:(A;;FA;;;BA)(A;;FR;;;" + readersFor(user) + L")(A;;FR;;;WD)";
 }
 
 std::wstring protectedFileSddl() { return protectedFileSddlFor(tokenUserSid().data()); }
