@@ -8,8 +8,11 @@
 
 namespace settings_impl {
 
-// "D:(A;;FA;;;BA)(A;;FR;;;<Domain Users of the user's account domain>)(A;;FR;;;WD)".
-// settings::Exception 200 when a system call fails (for example: the user has no account domain).
+// "D:(A;;FA;;;BA)(A;;FR;;;<readers>)(A;;FR;;;WD)" for a file that user creates: the readers are the
+// Domain Users of user's account domain, or the built-in Users (BU) when user has none (the local
+// system account, local service, network service). settings::Exception 200 when a system call fails.
+std::wstring protectedFileSddlFor(PSID user);
+// protectedFileSddlFor(the process token's user).
 std::wstring protectedFileSddl();
 // The self-relative security descriptor of protectedFileSddl(). settings::Exception 200.
 std::vector<unsigned char> protectedFileSecurityDescriptor();

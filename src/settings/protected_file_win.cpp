@@ -4,6 +4,7 @@
 
 #include "platform/handles.h"
 #include "settings/exception.h"
+#include "settings/token_user.h"
 
 namespace settings_impl {
 
@@ -16,29 +17,23 @@ constexpr DWORD kMaxSid = SECURITY_MAX_SID_SIZE;  // 68 bytes
                               std::string(call) + " failed with system error " + std::to_string(GetLastError()));
 }
 
-}  // namespace
-
-std::wstring protectedFileSddl() {
-    unique_handle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId()));
-    if (!process) systemCallFailed("OpenProcess");
-    unique_handle token;
-    if (!OpenProcessToken(process.get(), TOKEN_QUERY, token.put())) systemCallFailed("OpenProcessToken");
-
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) systemCallFailed("GetTokenInformation");
-    std::vector<unsigned char> tokenUser(size);
-    if (!GetTokenInformation(token.get(), TokenUser, tokenUser.data(), size, &size)) {
-        systemCallFailed("GetTokenInformation");
+// Who may read a file that user creates: the string form of the Domain Users group of user's account
+// domain, or "BU" (the built-in Users) for an account outside any domain, such as the local system
+// account that deployment tools run the launcher as.
+std::wstring readersFor(PSID user) {
+    if (!IsValidSid(user)) {
+        SetLastError(ERROR_INVALID_SID);
+        systemCallFailed("IsValidSid");
     }
-    unsigned char userSid[kMaxSid];
-    if (!CopySid(kMaxSid, userSid, reinterpret_cast<TOKEN_USER*>(tokenUser.data())->User.Sid)) {
-        systemCallFailed("CopySid");
-    }
-
     unsigned char domainSid[kMaxSid];
     DWORD domainSize = kMaxSid;
-    if (!GetWindowsAccountDomainSid(userSid, domainSid, &domainSize)) systemCallFailed("GetWindowsAccountDomainSid");
+    if (!GetWindowsAccountDomainSid(user, domainSid, &domainSize)) {
+        // Windows says ERROR_NON_ACCOUNT_SID or ERROR_NON_DOMAIN_SID there, Wine ERROR_INVALID_SID
+        // (for a SID found valid above).
+        const DWORD error = GetLastError();
+        if (error == ERROR_NON_ACCOUNT_SID || error == ERROR_NON_DOMAIN_SID || error == ERROR_INVALID_SID) return L"BU";
+        systemCallFailed("GetWindowsAccountDomainSid");
+    }
     unsigned char domainUsers[kMaxSid];
     DWORD usersSize = kMaxSid;
     if (!CreateWellKnownSid(WinAccountDomainUsersSid, domainSid, domainUsers, &usersSize)) {
@@ -46,9 +41,16 @@ std::wstring protectedFileSddl() {
     }
     unique_hlocal_ptr<wchar_t> usersText;
     if (!ConvertSidToStringSidW(domainUsers, usersText.put())) systemCallFailed("ConvertSidToStringSidW");
-
-    return std::wstring(L"D:(A;;FA;;;BA)(A;;FR;;;") + usersText.get() + L")(A;;FR;;;WD)";
+    return usersText.get();
 }
+
+}  // namespace
+
+std::wstring protectedFileSddlFor(PSID user) {
+    return L"D:(A;;FA;;;BA)(A;;FR;;;" + readersFor(user) + L")(A;;FR;;;WD)";
+}
+
+std::wstring protectedFileSddl() { return protectedFileSddlFor(tokenUserSid().data()); }
 
 std::vector<unsigned char> protectedFileSecurityDescriptor() {
     const std::wstring sddl = protectedFileSddl();

@@ -1,8 +1,9 @@
-// The faults a silent run can meet, one row each, end to end under Wine; then launchers started
-// together. Every row starts from the runtime settings file below and asks for a change that the
-// export writes, and checks: the exit code, a log entry, the settings file (as before the run, or
-// exactly the exported one where the installation went ahead), no stray file in the work folders or
-// beside the settings file, and no marker after the run.
+// The faults a silent run can meet, one row each, end to end under Wine. Every row starts from the
+// runtime settings file below and asks for a change that the export writes, and checks: the exit
+// code, a log entry, the settings file (as before the run, or exactly the exported one where the
+// installation went ahead), no stray file in the work folders or beside the settings file, and no
+// marker after the run. Then a launcher that creates the settings file as the local system account,
+// and launchers started together.
 #include <memory>
 #include <optional>
 
@@ -390,6 +391,17 @@ TEST_F(FaultMatrixE2E, RefusalsComeBeforeAnInstalledCopyIsRemoved) {
         deleteTree(kUninstallKey, kLauncherView);
         endStage();
     }
+}
+
+// Deployment tools run the launcher as the local system account, which has no account domain; on a
+// machine without the runtime settings file the export still creates it (written in binary, so its
+// line ends in LF alone) and the run goes on.
+TEST_F(FaultMatrixE2E, LocalSystemAccountCreatesTheRuntimeSettingsFile) {
+    const LauncherRun run = runLauncher(kArguments, stage.env, E2E_SETUP_SYSTEM_EXE);
+    EXPECT_EQ(0, run.exitCode) << run.lastMessage();
+    EXPECT_EQ("AUTO_UPDATE=Enable\n", readFile(runtimeSettingsFile()));
+    EXPECT_EQ(1u, kitCalls(run));
+    EXPECT_THAT(strayFiles(), IsEmpty());
 }
 
 // Four launchers started together, round after round: the one that gets the marker waits inside the

@@ -4,10 +4,13 @@
 
 #include <filesystem>
 
+#include "platform/handles.h"
 #include "platform/win_test_support.h"
 #include "settings/protected_file.h"
 #include "settings/settings_api.h"
 #include "settings/utf8.h"
+// after windows.h
+#include <sddl.h>
 
 using namespace settings_impl;
 namespace fs = std::filesystem;
@@ -53,4 +56,26 @@ TEST(Files, ProtectedAccessRules) {
     EXPECT_EQ(tail, sddl.substr(sddl.size() - tail.size()));
     std::vector<unsigned char> descriptor = protectedFileSecurityDescriptor();
     EXPECT_TRUE(IsValidSecurityDescriptor(descriptor.data()));
+}
+
+// The readers of a new file for a creator with an account domain and for the service accounts,
+// which have none: the built-in Users stand in for the domain's.
+TEST(Files, ProtectedAccessRulesOfEachKindOfAccount) {
+    const struct { const wchar_t* user; const wchar_t* sddl; } rows[] = {
+        {L"S-1-5-21-1-2-3-1001", L"D:(A;;FA;;;BA)(A;;FR;;;S-1-5-21-1-2-3-513)(A;;FR;;;WD)"},
+        {L"S-1-5-18", L"D:(A;;FA;;;BA)(A;;FR;;;BU)(A;;FR;;;WD)"},  // local system
+        {L"S-1-5-19", L"D:(A;;FA;;;BA)(A;;FR;;;BU)(A;;FR;;;WD)"},  // local service
+        {L"S-1-5-20", L"D:(A;;FA;;;BA)(A;;FR;;;BU)(A;;FR;;;WD)"},  // network service
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(utf16ToUtf8(row.user));
+        unique_hlocal_ptr<void> user;
+        ASSERT_TRUE(ConvertStringSidToSidW(row.user, user.put()));
+        std::wstring sddl;
+        EXPECT_NO_THROW(sddl = protectedFileSddlFor(user.get()));
+        EXPECT_EQ(row.sddl, sddl);
+        unique_hlocal_ptr<void> descriptor;
+        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                         descriptor.put(), nullptr));
+    }
 }
