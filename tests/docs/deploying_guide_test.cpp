@@ -1,0 +1,248 @@
+// The administrator's guide (docs/deploying.md) against the code: its example install
+// configuration loads through the real loader, its key table names every key of the catalogue, and
+// each form of the exit codes (its own table, the Intune table, the winget manifest) names every
+// code of the exit-code header in one class, so a new key or code fails here until the guide says
+// what it is and what a deployment tool should make of it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <set>
+#include <regex>
+#include <sstream>
+
+#include "config/config_host.h"
+#include "config/install_config.h"
+#include "config/key_catalogue.h"
+#include "settings/memory_file_system.h"
+
+namespace {
+
+std::string readSourceFile(const std::string& relative) {
+    std::ifstream in(std::string(LAUNCHER_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_TRUE(in.good() || in.eof()) << relative;
+    return text.str();
+}
+
+// The first cells after the header row that starts with "| <firstHeader> |", up to the table's end.
+std::vector<std::vector<std::string>> markdownTable(const std::string& text, const std::string& firstHeader) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    bool inTable = false;
+    while (std::getline(lines, line)) {
+        if (!inTable) {
+            inTable = line.rfind("| " + firstHeader + " |", 0) == 0;
+            continue;
+        }
+        if (line.empty() || line[0] != '|') break;
+        if (line.rfind("|---", 0) == 0) continue;
+        std::vector<std::string> cells;
+        std::istringstream cellStream(line.substr(1));
+        std::string cell;
+        while (std::getline(cellStream, cell, '|')) {
+            cell.erase(0, cell.find_first_not_of(' '));
+            cell.erase(cell.find_last_not_of(' ') + 1);
+            cells.push_back(cell);
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+// Splits on blanks, as the system would split a command line without quotes.
+class SplittingHost : public IConfigHost {
+public:
+    bool splitCommandLine(const std::wstring& commandLine, std::vector<std::string>& arguments) override {
+        std::istringstream words(std::string(commandLine.begin(), commandLine.end()));
+        for (std::string word; words >> word;) arguments.push_back(word);
+        return true;
+    }
+    std::string loadMessage(const void*, unsigned id, size_t) override { return std::to_string(id) + " %s %s"; }
+    void showErrorBox(const std::string&, const std::string& text) override { boxes.push_back(text); }
+    bool canOpenForReading(const std::string&) override { return true; }
+    void deleteFile(const std::string&) override {}
+    bool utf8ToAnsi(const std::string& text, std::string& out) override {
+        out = text;
+        return true;
+    }
+    std::vector<std::string> boxes;
+};
+
+TEST(DeployingGuide, ExampleInstallConfigurationLoadsWithoutError) {
+    const std::string example = readSourceFile("docs/examples/install.cfg");
+    settings_impl::MemoryFileSystem fs;
+    settings_impl::ScopedFileSystem scoped{fs};
+    fs.files["C:/Deploy/install.cfg"].content = example;
+    SplittingHost host;
+    InstallConfigData config(nullptr, host);
+
+    // Not silent, so that any fault would also have shown a box.
+    ASSERT_EQ(0, config.LoadConfigSettings(L"setup.exe INSTALLCFG=C:\\Deploy\\install.cfg"));
+    EXPECT_TRUE(host.boxes.empty()) << host.boxes.front();
+    std::istringstream lines(example);
+    int entries = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::string key = line.substr(0, line.find('='));
+        EXPECT_TRUE(config.containsKey(key)) << key;
+        ++entries;
+    }
+    EXPECT_GE(entries, 4) << "the example sets the keys a fleet typically sets";
+}
+
+TEST(DeployingGuide, KeyTableNamesEveryCatalogueKeyWithItsRuleDefaultAndExport) {
+    const std::map<ValueRule, std::string> ruleText = {
+        {ValueRule::SwitchValue, "`Enable`, `Disable`, `1`, `0`"},
+        {ValueRule::SecurityLevel, "`1`-`4`, `L`, `M`, `H`, `VH`"},
+        {ValueRule::Integer, "integer"},
+        {ValueRule::String, "text"},
+        {ValueRule::DirectoryName, "absolute path with a drive letter"},
+        {ValueRule::None, "none (switch)"},
+    };
+    std::map<std::string, std::string> defaults;
+    std::istringstream defaultLines(kDefaultSettingsText);
+    for (std::string line; std::getline(defaultLines, line);) {
+        defaults[line.substr(0, line.find('='))] = "`" + line.substr(line.find('=') + 1) + "`";
+    }
+
+    const auto table = markdownTable(readSourceFile("docs/deploying.md"), "Key");
+    std::vector<std::string> documented, expected;
+    for (const auto& cells : table) {
+        documented.push_back(cells.size() >= 4 ? cells[0] + " | " + cells[1] + " | " + cells[2] + " | " + cells[3]
+                                               : cells[0]);
+    }
+    for (const KeyRecord& record : keyCatalogue()) {
+        const auto def = defaults.find(record.name);
+        expected.push_back("`" + record.name + "` | " + ruleText.at(record.rule) + " | " +
+                           (def == defaults.end() ? "-" : def->second) + " | " + (record.exported ? "yes" : "-"));
+    }
+    EXPECT_EQ(expected, documented) << "the guide's key table follows the catalogue, row by row";
+}
+
+// Each form of the exit codes in the guide, as code -> the class a deployment tool gives it, in the
+// words of Intune's code types: Success, Soft reboot, Hard reboot, Retry, Failed.
+using Classes = std::map<long long, std::string>;
+
+// The guide's own table: the last column starts with the class ("Failure" for Failed).
+Classes guideTableClasses(const std::string& guide) {
+    Classes classes;
+    for (const auto& cells : markdownTable(guide, "Code")) {
+        const std::string& action = cells.at(2);
+        std::string& named = classes[std::stoll(cells.at(0))] = "no class: " + action;
+        for (const char* word : {"Success", "Soft reboot", "Hard reboot", "Retry", "Failure"}) {
+            if (action.rfind(word, 0) == 0) named = word == std::string("Failure") ? "Failed" : word;
+        }
+    }
+    return classes;
+}
+
+Classes intuneClasses(const std::string& guide) {
+    Classes classes;
+    for (const auto& cells : markdownTable(guide, "Return code")) classes[std::stoll(cells.at(0))] = cells.at(1);
+    return classes;
+}
+
+// The guide's winget installer manifest (its yaml block): 0 is winget's own success, the
+// InstallerSuccessCodes succeed too, the ExpectedReturnCodes take the class winget gives their
+// ReturnResponse.
+Classes wingetClasses(const std::string& guide) {
+    static const std::map<std::string, std::string> responseClass = {
+        {"rebootRequiredToFinish", "Soft reboot"},  // winget counts it as installed
+        {"installInProgress", "Retry"},
+        {"rebootInitiated", "Failed"},  // reported as a failed installation
+        {"packageInUse", "Failed"}, {"packageInUseByApplication", "Failed"}, {"fileInUse", "Failed"},
+        {"missingDependency", "Failed"}, {"diskFull", "Failed"}, {"insufficientMemory", "Failed"},
+        {"invalidParameter", "Failed"}, {"noNetwork", "Failed"}, {"contactSupport", "Failed"},
+        {"rebootRequiredForInstall", "Failed"}, {"cancelledByUser", "Failed"}, {"alreadyInstalled", "Failed"},
+        {"downgrade", "Failed"}, {"blockedByPolicy", "Failed"}, {"systemNotSupported", "Failed"}, {"custom", "Failed"},
+    };
+    const size_t begin = guide.find("```yaml\n");
+    EXPECT_NE(std::string::npos, begin) << "no winget manifest";
+    if (begin == std::string::npos) return {};
+    std::istringstream lines(guide.substr(begin + 8, guide.find("```", begin + 8) - begin - 8));
+    Classes classes{{0, "Success"}};
+    std::string section;
+    long long code = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != ' ') section = line.substr(0, line.find(':'));
+        const std::string item = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+        const std::string value = item.substr(std::min(item.find(':') + 1, item.size()));
+        if (section == "InstallerSuccessCodes" && item.rfind("- ", 0) == 0) {
+            classes[std::stoll(item.substr(2))] = "Success";
+        } else if (section == "ExpectedReturnCodes" && item.rfind("- InstallerReturnCode:", 0) == 0) {
+            code = std::stoll(value);
+        } else if (section == "ExpectedReturnCodes" && item.rfind("ReturnResponse:", 0) == 0) {
+            const std::string response = value.substr(value.find_first_not_of(' '));
+            const auto found = responseClass.find(response);
+            classes[code] = found == responseClass.end() ? "not a winget response: " + response : found->second;
+        }
+    }
+    return classes;
+}
+
+// Installed, retry or failed: what every tool agrees on (winget has no restart classes of its own).
+std::string outcome(const std::string& toolClass) {
+    if (toolClass == "Success" || toolClass == "Soft reboot" || toolClass == "Hard reboot") return "installed";
+    return toolClass == "Retry" ? "retry" : toolClass;
+}
+
+struct ExitCodeForm {
+    const char* name;
+    Classes classes;
+    bool restartClasses;  // tells a restart from a plain success
+};
+
+std::vector<ExitCodeForm> exitCodeForms() {
+    const std::string guide = readSourceFile("docs/deploying.md");
+    return {{"the guide's table", guideTableClasses(guide), true},
+            {"the Intune table", intuneClasses(guide), true},
+            {"the winget manifest", wingetClasses(guide), false}};
+}
+
+TEST(DeployingGuide, EachFormOfTheExitCodesNamesEveryCodeOfTheHeaderAsASigned32BitNumber) {
+    std::set<long long> header;
+    const std::string codes = readSourceFile("src/driver/exit_codes.h");
+    const std::regex constant(R"(constexpr int \w+ = (-?\d+);)");
+    for (std::sregex_iterator it(codes.begin(), codes.end(), constant), end; it != end; ++it) {
+        header.insert(std::stoll((*it)[1]));
+    }
+    ASSERT_GE(header.size(), 9u);
+
+    for (const ExitCodeForm& form : exitCodeForms()) {
+        SCOPED_TRACE(form.name);
+        for (long long code : header) EXPECT_EQ(1u, form.classes.count(code)) << code << " is missing";
+        for (const auto& entry : form.classes) {
+            // Intune and winget read signed 32-bit numbers: 4294967295 for -1 would not load.
+            EXPECT_TRUE(entry.first >= INT32_MIN && entry.first <= INT32_MAX) << entry.first;
+            // The launcher's own codes are the negative ones: none that the code lacks.
+            if (entry.first < 0) {
+                EXPECT_EQ(1u, header.count(entry.first)) << entry.first << " is not in exit_codes.h";
+            }
+        }
+    }
+}
+
+TEST(DeployingGuide, TheFleetToolsGiveEachCodeTheClassOfTheGuidesTable) {
+    const std::vector<ExitCodeForm> forms = exitCodeForms();
+    const Classes& reference = forms[0].classes;
+    for (const auto& entry : reference) EXPECT_NE(0u, entry.second.rfind("no class", 0)) << entry.second;
+    for (const ExitCodeForm& form : forms) {
+        SCOPED_TRACE(form.name);
+        for (const auto& entry : form.classes) {
+            const auto expected = reference.find(entry.first);
+            if (expected == reference.end()) {
+                ADD_FAILURE() << entry.first << " is not in the guide's table";
+            } else if (form.restartClasses) {
+                EXPECT_EQ(expected->second, entry.second) << entry.first;
+            } else {
+                EXPECT_EQ(outcome(expected->second), outcome(entry.second)) << entry.first;
+            }
+        }
+    }
+}
+
+}  // namespace
