@@ -13,6 +13,7 @@
 //   package: <package path>                      install calls only
 //   event: signalled | absent | timed out after <n> ms
 //   archives: complete | <name> missing; <name> has <n> bytes, expected <m>; ...
+//   installer-stuck: ...; retried: ...            when the real installer did not end in time (below)
 //   install-status: reinstall                     when it left the reinstall request
 //   result: <exit code, signed decimal>
 //   started-qpc: <QueryPerformanceCounter when this program started>
@@ -29,12 +30,22 @@
 //   MAKO_TEST_REINSTALL        "once": write "reinstall" into HKLM\Software\Velmora InstallStatus after the
 //                              first install call of the record file; "always": after every install call
 //   MAKO_TEST_REAL_MSIEXEC     the program to forward to; default <system folder>\msiexec.exe
+//   MAKO_TEST_INSTALLER_WAIT_MS  limit of the wait for the real installer; default 120000. Wine's
+//                              installer waits without limit for its custom-action process, which
+//                              Wine now and then loses while starting it under load (then the kit's
+//                              action never runs). At the limit the record gets
+//                              "installer-stuck: <what was known>" and the installer's processes are
+//                              ended; when the event was set and the kit's action never started, the
+//                              install is run once more ("retried: ..."), otherwise the result is
+//                              1460 (ERROR_TIMEOUT)
+//   MAKO_TEST_KIT_RECORD       the kit action's record (payload/kit), read to tell whether it started
 //   MAKO_TEST_PAUSE_UNTIL      a file: before anything else, wait until it exists (60 s at most), so that a
 //                              test can act while the launcher sits inside the installer; the file named
 //                              like it with ".waiting" added gets a line when the wait begins
 // The registry view is this program's own, which is the launcher's when both come from one build.
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -149,14 +160,63 @@ std::wstring argumentsOf(const wchar_t* commandLine) {
     return p;
 }
 
-DWORD forward(const wchar_t* commandLine, std::string& note) {
-    std::wstring real = environment(L"MAKO_TEST_REAL_MSIEXEC");
-    if (real.empty()) {
-        wchar_t system[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-        real = std::wstring(system, length) + L"\\msiexec.exe";
+DWORD limitFrom(const wchar_t* variable, DWORD fallback) {
+    const std::wstring text = environment(variable);
+    return text.empty() ? fallback : static_cast<DWORD>(wcstoul(text.c_str(), nullptr, 10));
+}
+
+// The event as the kit's action would find it now.
+std::string eventState() {
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
+    if (!event) return "absent";
+    const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    CloseHandle(event);
+    return set ? "signalled" : "not signalled";
+}
+
+unsigned long long fileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Ends the process and every process it started, children first seen before any is ended. Only
+// this program's own child is the root, so nothing else on the machine is touched; gives how many
+// were ended.
+int endProcessTree(DWORD root) {
+    std::vector<DWORD> tree{root};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        std::vector<PROCESSENTRY32W> all;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            all.push_back(entry);
+        CloseHandle(snapshot);
+        for (size_t i = 0; i < tree.size(); ++i)
+            for (const PROCESSENTRY32W& candidate : all)
+                if (candidate.th32ParentProcessID == tree[i] && candidate.th32ProcessID != tree[i])
+                    tree.push_back(candidate.th32ProcessID);
     }
-    std::wstring command = L"\"" + real + L"\"" + argumentsOf(commandLine);
+    int ended = 0;
+    for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *it);
+        if (!process) continue;
+        if (TerminateProcess(process, ERROR_TIMEOUT)) {
+            WaitForSingleObject(process, 5000);
+            ++ended;
+        }
+        CloseHandle(process);
+    }
+    return ended;
+}
+
+// One run of the real installer, bounded; false when it did not end in time (what was known then
+// is in stuck, and whether the kit's action had started in actionStarted).
+bool runInstaller(const std::wstring& real, const std::wstring& command, DWORD& code, std::string& note,
+                  std::string& stuck, bool& actionStarted) {
+    const std::wstring kitRecord = environment(L"MAKO_TEST_KIT_RECORD");
+    const unsigned long long recordBefore = fileSize(kitRecord);
     std::vector<wchar_t> writable(command.begin(), command.end());
     writable.push_back(L'\0');
     STARTUPINFOW startup{};
@@ -164,11 +224,57 @@ DWORD forward(const wchar_t* commandLine, std::string& note) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(real.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
-        const DWORD error = GetLastError();
-        note = "forward failed with system error " + std::to_string(error) + "\n";
-        return error;
+        code = GetLastError();
+        note = "forward failed with system error " + std::to_string(code) + "\n";
+        return true;
     }
-    return stand_in::waitForExit(process);
+    const DWORD limit = limitFrom(L"MAKO_TEST_INSTALLER_WAIT_MS", 120000);
+    if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0) {
+        code = stand_in::waitForExit(process);
+        return true;
+    }
+    // Read what the action wrote during this run only: the record is shared by the run's calls.
+    const std::string record = kitRecord.empty() ? std::string() : readFile(kitRecord);
+    const std::string lines = recordBefore <= record.size() ? record.substr(recordBefore) : record;
+    const size_t started = lines.find("WaitForArchives: started");
+    actionStarted = started != std::string::npos;
+    const size_t last = lines.find_last_of('\n', lines.size() >= 2 ? lines.size() - 2 : 0);
+    std::string lastLine = lines.substr(last == std::string::npos ? 0 : last + 1);
+    lastLine.erase(lastLine.find_last_not_of("\r\n") + 1);
+    stuck = "no end after " + std::to_string(limit) + " ms; event HaldenForgeCabExtractWaitEvent " + eventState() +
+            "; kit action " +
+            (kitRecord.empty() ? "unknown (no MAKO_TEST_KIT_RECORD)"
+                               : actionStarted ? "started, last: " + lastLine : "never started") +
+            "; ended " + std::to_string(endProcessTree(process.dwProcessId)) + " installer processes";
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return false;
+}
+
+DWORD forward(const wchar_t* commandLine, std::string& note) {
+    std::wstring real = environment(L"MAKO_TEST_REAL_MSIEXEC");
+    if (real.empty()) {
+        wchar_t system[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+        real = std::wstring(system, length) + L"\\msiexec.exe";
+    }
+    const std::wstring command = L"\"" + real + L"\"" + argumentsOf(commandLine);
+    DWORD code = 0;
+    std::string stuck;
+    bool actionStarted = false;
+    if (runInstaller(real, command, code, note, stuck, actionStarted)) return code;
+    note = "installer-stuck: " + stuck + "\n";
+    // The event was there to be seen and the action never ran: Wine's custom-action process was
+    // lost, which a second run does not meet again. Anything else is a fault to report.
+    if (actionStarted || eventState() != "signalled") return ERROR_TIMEOUT;
+    note += "retried: once, the kit's action never started although the event was set\n";
+    std::string again, failed;
+    if (runInstaller(real, command, code, failed, again, actionStarted)) {
+        note += failed;
+        return code;
+    }
+    note += "installer-stuck-again: " + again + "\n";
+    return ERROR_TIMEOUT;
 }
 
 void pauseUntilReleased() {

@@ -90,7 +90,17 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
 void createArchiveEvent() {
     static unique_handle cabEvent;
     cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
-    if (cabEvent && GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD created = GetLastError();
+    // The package's wait depends on this event alone: say what the launcher got.
+    if (cabEvent) {
+        LAUNCHER_LOG(INFO, kEntry, payload::kCabExtractEventName
+                                       << (created == ERROR_ALREADY_EXISTS ? " already existed" : " created")
+                                       << ", handle " << cabEvent.get());
+    } else {
+        LAUNCHER_LOG(ERROR, kEntry, "CreateEvent(" << payload::kCabExtractEventName << ") failed with "
+                                                   << describeSystemError(created));
+    }
+    if (cabEvent && created == ERROR_ALREADY_EXISTS) {
         if (ResetEvent(cabEvent.get())) {
             LAUNCHER_LOG(WARNING, kEntry, payload::kCabExtractEventName << " already existed; reset before extracting cabs");
         } else {

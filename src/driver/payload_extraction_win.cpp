@@ -92,7 +92,15 @@ DWORD WINAPI ExtractCabs(LPVOID parameter) {
     }
     // The sequence created the event already; this opens the same one.
     unique_handle event(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
-    if (event) SetEvent(event.get());
+    if (!event) {
+        LAUNCHER_LOG(ERROR, "ExtractCabs", "CreateEvent(" << payload::kCabExtractEventName << ") failed with "
+                                                          << describeSystemError(GetLastError()));
+    } else if (SetEvent(event.get())) {
+        LAUNCHER_LOG(INFO, "ExtractCabs", "SetEvent(" << payload::kCabExtractEventName << ") succeeded");
+    } else {
+        LAUNCHER_LOG(ERROR, "ExtractCabs", "SetEvent(" << payload::kCabExtractEventName << ") failed with "
+                                                       << describeSystemError(GetLastError()));
+    }
     return 1;
 }
 

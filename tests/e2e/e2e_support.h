@@ -46,6 +46,15 @@ inline std::vector<std::string> parseLog(const std::string& text) {
     return entries;
 }
 
+// Whether the launcher's archive event exists and is set, as the package's action would find it.
+inline std::string eventState() {
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
+    if (!event) return "HaldenForgeCabExtractWaitEvent absent";
+    const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    CloseHandle(event);
+    return std::string("HaldenForgeCabExtractWaitEvent ") + (set ? "signalled" : "not signalled");
+}
+
 // The launcher under test has this test's bitness.
 constexpr bool k64 = sizeof(void*) == 8;
 constexpr REGSAM kLauncherView = k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
@@ -94,6 +103,7 @@ struct LauncherRun {
     std::vector<std::string> entries;
     std::vector<RecordedCall> installerCalls;
     std::string loomRecord, mauregRecord;  // of the public runtime's installer, the registration program
+    std::string kitRecord;                 // the kit's WaitForArchives lines
 
     std::string lastMessage() const {
         return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2);
@@ -179,7 +189,11 @@ protected:
         const std::string temp = folder.substr(0, folder.size() - 1);
         Environment set = {{"TEMP", temp}, {"TMP", temp}, {"MAKO_TEST_RECORD", folder + "msiexec-calls.txt"},
                            {"MAKO_LOOM_RECORD", folder + "loom-calls.txt"},
-                           {"MAKO_MAUREG_RECORD", folder + "maureg-calls.txt"}};
+                           {"MAKO_MAUREG_RECORD", folder + "maureg-calls.txt"},
+                           {"MAKO_TEST_KIT_RECORD", folder + "kit-record.txt"},
+                           // A stuck installer fails the case within a minute, not after the shipped
+                           // ten-minute wait of the package or the recorder's own two minutes.
+                           {"MAKO_TEST_EVENT_WAIT_MS", "30000"}, {"MAKO_TEST_INSTALLER_WAIT_MS", "60000"}};
         set.insert(set.end(), env.begin(), env.end());
         std::vector<std::pair<std::string, std::optional<std::string>>> saved;
         for (const auto& [name, value] : set) {
@@ -195,13 +209,16 @@ protected:
 
     LauncherRun finish(Process& process, const std::string& folder) {
         LauncherRun run;
-        EXPECT_TRUE(process.wait(kLauncherTimeoutMs, run.exitCode)) << "the launcher did not end in time";
+        EXPECT_TRUE(process.wait(kLauncherTimeoutMs, run.exitCode))
+            << "the launcher did not end in time; " << eventState() << "; the kit's record: "
+            << (fileExists(folder + "kit-record.txt") ? readFile(folder + "kit-record.txt") : "none (its action never ran)");
         run.log = readFile(folder + "musched.log");
         run.log.erase(std::remove(run.log.begin(), run.log.end(), '\r'), run.log.end());
         run.entries = parseLog(run.log);
         run.installerCalls = parseRecord(readFile(folder + "msiexec-calls.txt"));
         run.loomRecord = readFile(folder + "loom-calls.txt");
         run.mauregRecord = readFile(folder + "maureg-calls.txt");
+        run.kitRecord = readFile(folder + "kit-record.txt");
         return run;
     }
 

@@ -127,4 +127,64 @@ TEST_F(MendsE2E, ArchiveWriteFailureEndsAfterTheInstallerWithErrorCodeAndSetting
     }
 }
 
+// Ends the stalled installers still running (they would keep CTest waiting for their output); how
+// many there were.
+size_t endStalledInstallers() {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (!equalsIgnoreCase(entry.szExeFile, "stalled_installer.exe")) continue;
+        ++count;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// The real installer never ends, as Wine's does when it loses the process it starts for the kit's
+// action. The recording msiexec.exe ends the installer with the process it started, retries once when
+// the event was set and the action never ran (what Wine's loss looks like), and otherwise reports a
+// timeout naming the event and the action's state, in seconds instead of hanging the case.
+TEST_F(MendsE2E, StuckInstallerIsEndedAndRetriedOnlyWhenTheKitActionNeverRan) {
+    struct Row {
+        const char* stall;
+        bool once;  // the retry reaches the system's installer
+        long exitCode;
+        const char* stuck;  // in the record's installer-stuck line
+        bool retried;
+    };
+    const Row rows[] = {
+        {"server", true, 0, "kit action never started", true},
+        {"server", false, ERROR_TIMEOUT, "kit action never started", true},
+        {"action", false, ERROR_TIMEOUT, "kit action started, last: WaitForArchives: started (stalled_installer)", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.stall) + (row.once ? " once" : ""));
+        resetMachine();
+        const std::string folder = nextRunFolder();
+        Environment env = {{"MAKO_TEST_REAL_MSIEXEC", E2E_STALLED_INSTALLER_EXE}, {"MAKO_TEST_STALL", row.stall},
+                           {"MAKO_TEST_INSTALLER_WAIT_MS", "3000"}};
+        if (row.once) env.push_back({"MAKO_TEST_STALL_ONCE", folder + "stalled-once"});
+        Process launcher;
+        start(launcher, E2E_SETUP_EXE, "/s", folder, env);
+        const LauncherRun run = finish(launcher, folder);
+
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
+        ASSERT_LE(1u, run.installerCalls.size());
+        const RecordedCall& call = run.installerCalls[0];
+        EXPECT_THAT(field(call, "installer-stuck"),
+                    HasSubstr("no end after 3000 ms; event HaldenForgeCabExtractWaitEvent signalled; " +
+                              std::string(row.stuck) + "; ended 2 installer processes"));
+        EXPECT_EQ(row.retried, field(call, "retried") != "<none>");
+        EXPECT_EQ(row.retried && !row.once, field(call, "installer-stuck-again") != "<none>");
+        EXPECT_EQ(0u, endStalledInstallers()) << "installer processes the recorder started still ran";
+        if (row.exitCode == 0) expectKitInstalled();
+    }
+}
+
 }  // namespace
