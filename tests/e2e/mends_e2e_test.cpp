@@ -1,12 +1,33 @@
 // Unsafe input end to end: folders that are links, a payload someone else tries to swap while the
 // installer runs, an event left set by another process, an archive that cannot be written.
 #include "e2e/e2e_support.h"
+// after windows.h
+#include <tlhelp32.h>
 
 namespace {
 
 using namespace e2e;
 
 class MendsE2E : public LauncherE2E {};
+
+// Ends the processes of this image name still running: a stand-in left behind by a failing case
+// would keep CTest waiting for its output. How many there were.
+size_t endProcessesNamed(const char* image) {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (!equalsIgnoreCase(entry.szExeFile, image)) continue;
+        ++count;
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
 
 // Whether the archive worker has set the event.
 bool archivesReady() {
@@ -124,26 +145,8 @@ TEST_F(MendsE2E, ArchiveWriteFailureEndsAfterTheInstallerWithErrorCodeAndSetting
         const std::string settingsAfter = readFile(runtimeSettingsFile());
         EXPECT_TRUE(settingsAfter == settingsBefore) << "runtime settings file now reads: " << settingsAfter;
         RemoveDirectoryA(blocked.c_str());
+        endProcessesNamed("msiexec.exe");
     }
-}
-
-// Ends the stalled installers still running (they would keep CTest waiting for their output); how
-// many there were.
-size_t endStalledInstallers() {
-    size_t count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (!equalsIgnoreCase(entry.szExeFile, "stalled_installer.exe")) continue;
-        ++count;
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
-            TerminateProcess(process, 1);
-            CloseHandle(process);
-        }
-    }
-    CloseHandle(snapshot);
-    return count;
 }
 
 // The real installer never ends, as Wine's does when it loses the process it starts for the kit's
@@ -182,7 +185,7 @@ TEST_F(MendsE2E, StuckInstallerIsEndedAndRetriedOnlyWhenTheKitActionNeverRan) {
                               std::string(row.stuck) + "; ended 2 installer processes"));
         EXPECT_EQ(row.retried, field(call, "retried") != "<none>");
         EXPECT_EQ(row.retried && !row.once, field(call, "installer-stuck-again") != "<none>");
-        EXPECT_EQ(0u, endStalledInstallers()) << "installer processes the recorder started still ran";
+        EXPECT_EQ(0u, endProcessesNamed("stalled_installer.exe")) << "installer processes the recorder started still ran";
         if (row.exitCode == 0) expectKitInstalled();
     }
 }
