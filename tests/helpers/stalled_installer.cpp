@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/stand_in_support.h"
 #include "platform/win32.h"
 
 namespace {
@@ -38,12 +39,7 @@ DWORD runToEnd(const std::string& program, const std::string& arguments) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return GetLastError();
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return stand_in::waitForExit(process);
 }
 
 }  // namespace
