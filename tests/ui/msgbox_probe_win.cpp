@@ -54,24 +54,26 @@ void append(const std::wstring& path, const std::string& text) {
     std::ofstream(path.c_str(), std::ios::binary | std::ios::app) << text;
 }
 
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK takeDialogOf(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    wchar_t className[16] = {};
+    GetWindowThreadProcessId(window, &owner);
+    GetClassNameW(window, className, 16);
+    if (owner != search.processId || lstrcmpW(className, L"#32770") != 0) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
 // Any dialog window (a message box among them) of the process.
 HWND dialogOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            wchar_t className[16] = {};
-            GetWindowThreadProcessId(window, &owner);
-            GetClassNameW(window, className, 16);
-            if (owner != s.processId || lstrcmpW(className, L"#32770") != 0) return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{processId, nullptr};
+    EnumWindows(takeDialogOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
