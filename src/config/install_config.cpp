@@ -90,9 +90,10 @@ InstallConfigData::InstallConfigData(const void* module, IConfigHost& configHost
       api(makeApi()),
       validator{api, nullptr},
       keyMapper{api, nullptr},
+      runtimeFileValidator{api, nullptr},
       workingConfig(api, validator, keyMapper),
       exportConfig(api, validator, keyMapper),
-      backupConfig(api, validator, keyMapper),
+      backupConfig(api, runtimeFileValidator, keyMapper),
       moduleHandle(module) {
     ScopeTracer tracer(globalLogger, __FILE__, __LINE__, "InstallConfigData::InstallConfigData",
                        "InstallConfigData::InstallConfigData");
@@ -101,6 +102,14 @@ InstallConfigData::InstallConfigData(const void* module, IConfigHost& configHost
         for (const KeyRecord& row : catalogue) registerRule(api, builder.handle, row);
         check(api.setAcceptUnknownKeys(builder.handle, 0));
         check(api.buildValidator(builder.handle, &validator.handle));
+    }
+    {
+        ValidatorBuilder builder(api);
+        for (const KeyRecord& row : catalogue) {
+            if (row.exported) registerRule(api, builder.handle, row);
+        }
+        check(api.setAcceptUnknownKeys(builder.handle, 1));
+        check(api.buildValidator(builder.handle, &runtimeFileValidator.handle));
     }
     {
         KeyMapperBuilder builder(api);
@@ -153,7 +162,7 @@ int32_t InstallConfigData::LoadConfigSettings(const std::wstring& commandLine) {
     }
 
     CONFIG_LOG(INFO, "LoadConfigSettings", "-->Saving backup...");
-    status = ImportRuntimeConfigSettings(backupConfig, true);
+    status = ImportRuntimeConfigSettings(backupConfig, true, true);
     if (status != 0) {
         CONFIG_LOG(ERROR, "LoadConfigSettings",
                    "Error occurred while importing runtime file for backup.Exiting installer.");
@@ -248,21 +257,42 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
     return status;
 }
 
-int32_t InstallConfigData::ImportRuntimeConfigSettings(SettingsContext& context, bool silent) {
+int32_t InstallConfigData::ImportRuntimeConfigSettings(SettingsContext& context, bool silent, bool asFound) {
     CONFIG_LOG(INFO, "ImportRuntimeConfigSettings", "...Importing runtime configuration file...");
+    // Read whole into a store of its own, then only what may come from there is merged.
+    SettingsContext file(api, runtimeFileValidator, keyMapper);
     std::string path;
-    int32_t status = context.settingsFilePath(path);
+    int32_t status = file.settingsFilePath(path);
     if (status == 0) {
         CONFIG_LOG(INFO, "ImportRuntimeConfigSettings", "Runtime config file path is " << path);
-        status = context.loadFile(path);
+        status = file.loadFile(path);
     }
     if (status == settings::status::CannotOpenFile) {
         CONFIG_LOG(INFO, "ImportRuntimeConfigSettings",
                    "Runtime configuration file doesn't exist. It will be created later by settings_api.");
         return 0;
     }
-    if (!reportSettingsError(status, path, silent, context)) {
+    if (status == 0 && !asFound) status = dropKeysNotKept(file, path);
+    if (status == 0) status = context.merge(file);
+    if (!reportSettingsError(status, path, silent, file)) {
         CONFIG_LOG(ERROR, "ImportRuntimeConfigSettings", "Runtime configuration file import failed with " << status);
+    }
+    return status;
+}
+
+int32_t InstallConfigData::dropKeysNotKept(SettingsContext& file, const std::string& path) {
+    std::vector<std::string> keys;
+    int32_t status = file.keys(keys);
+    for (const std::string& key : keys) {
+        if (status != 0) break;
+        const KeyRecord* row = catalogueRow(catalogue, key);
+        if (row != nullptr && row->exported) continue;
+        if (ignoredRuntimeKeys.insert(key).second) {
+            CONFIG_LOG(WARNING, "ImportRuntimeConfigSettings",
+                       "Key " << key << " in the runtime configuration file " << path
+                              << " is not one the installer keeps there; it is ignored.");
+        }
+        status = file.removeKey(key);
     }
     return status;
 }

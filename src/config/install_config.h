@@ -4,6 +4,7 @@
 // into three stores (working, export, backup), checked, reported and exported.
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,7 +31,10 @@ public:
     int32_t LoadConfigSettings(const std::wstring& commandLine);
 
     int32_t ImportArgsConfigSettings(SettingsContext& context, const char* const* arguments, int count, bool silent);
-    int32_t ImportRuntimeConfigSettings(SettingsContext& context, bool silent);
+    // The runtime settings file lies where standard users can create files, so only the keys the
+    // launcher keeps there (exported) are taken from it; any other key is logged once as ignored,
+    // unchecked. asFound takes the file whole, unknown keys too: the backup a restore writes back.
+    int32_t ImportRuntimeConfigSettings(SettingsContext& context, bool silent, bool asFound = false);
     int32_t ImportInstallConfigSettings(SettingsContext& context, const std::string& path, bool silent);
     int32_t CheckParams(SettingsContext& context, bool silent);
     int32_t CheckParam(const KeyRecord& row, const std::string& value);
@@ -70,6 +74,8 @@ private:
     int32_t importSources(SettingsContext& context, const std::string& path,
                           const std::vector<std::string>& arguments, bool silent);
     void normalizeExport();
+    // Removes from file (the runtime settings file at path, loaded) every key that is not kept there.
+    int32_t dropKeysNotKept(SettingsContext& file, const std::string& path);
     // Writes store as the runtime settings file unless it equals current (the file already holds
     // it); an empty store removes the file instead.
     int32_t writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
@@ -85,6 +91,8 @@ private:
     settings::settings_api api;
     BuiltValidator validator;
     BuiltKeyMapper keyMapper;
+    // The runtime settings file's: the kept keys' rules, any other key taken unchecked.
+    BuiltValidator runtimeFileValidator;
     SettingsContext workingConfig;
     SettingsContext exportConfig;
     SettingsContext backupConfig;
@@ -92,6 +100,7 @@ private:
     const void* moduleHandle;
     bool enterpriseInstaller = false;
     std::string logPath;
+    std::set<std::string> ignoredRuntimeKeys;  // already logged as ignored
     // While the first pass over the arguments runs, its box (title, text) waits here.
     bool deferBoxes = false;
     std::optional<std::pair<std::string, std::string>> deferredBox;

@@ -49,6 +49,21 @@ int32_t SettingsContext::equals(const SettingsContext& other, bool& equal) const
     return status;
 }
 
+namespace {
+
+void collectKey(settings::Handle, uint32_t, uint32_t, const char* key, void* userData) {
+    static_cast<std::vector<std::string>*>(userData)->push_back(key);
+}
+
+}  // namespace
+
+int32_t SettingsContext::keys(std::vector<std::string>& out) const {
+    out.clear();
+    return api.forEach(handle, &collectKey, &out);
+}
+
+int32_t SettingsContext::merge(const SettingsContext& other) { return api.mergeConfig(handle, other.handle); }
+
 int32_t SettingsContext::saveToFile(const std::string& path) { return api.saveToFile(handle, path.c_str()); }
 
 int32_t SettingsContext::settingsFilePath(std::string& path) const {

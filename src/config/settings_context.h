@@ -51,6 +51,11 @@ public:
     // The first faulty line of the last failed load (0-based); false when none was recorded.
     bool firstErrorLine(uint32_t& line) const;
 
+    // The keys of the store, in its order.
+    int32_t keys(std::vector<std::string>& out) const;
+    // Takes other's entries, which replace this store's of the same key.
+    int32_t merge(const SettingsContext& other);
+
     // Present with a value, or present without one.
     bool containsKey(const std::string& key) const;
     // The value text when the key has one.

@@ -66,6 +66,25 @@ TEST_F(RealConfig, CommandLineOverInstallFileOverRuntimeFileOverDefaults) {
     }
 }
 
+// Only the keys kept in the runtime file are taken from it; the others, unchecked (a folder without
+// a drive would be refused), stay in the backup alone.
+TEST_F(RealConfig, RuntimeFileSetsOnlyTheKeysKeptThere) {
+    writeFile(runtimePath, "AUTO_UPDATE=Disable\nINSTALLDIR=NoDrive\nMSI_CMDLINE=TRANSFORMS=x.mst\nSTATIC=Enable\n");
+    InstallConfigData config(GetModuleHandle(nullptr));
+    ASSERT_EQ(0, config.LoadConfigSettings(L"setup.exe"));
+    const char* const rows[][4] = {  // key, then its value in the working, export and backup stores
+        {"AUTO_UPDATE", "Disable", "Disable", "Disable"},
+        {"INSTALLDIR", "<absent>", "<absent>", "NoDrive"},
+        {"MSI_CMDLINE", "<absent>", "<absent>", "TRANSFORMS=x.mst"},
+        {"STATIC", "Disable", "<absent>", "Enable"},  // the default stays
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row[1], value(config.working(), row[0])) << row[0];
+        EXPECT_EQ(row[2], value(config.exported(), row[0])) << row[0];
+        EXPECT_EQ(row[3], value(config.backup(), row[0])) << row[0];
+    }
+}
+
 // The runtime file is written only when the persistent settings changed, removed when nothing
 // persistent is left, and put back as found by the restore.
 TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {

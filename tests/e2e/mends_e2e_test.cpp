@@ -71,6 +71,46 @@ TEST_F(MendsE2E, LinkedFolderIsRefusedBeforeAnythingIsWrittenThroughIt) {
     }
 }
 
+// A runtime settings file planted by someone without administrator rights sets only the key the
+// launcher keeps there; the others are logged once each and reach no command. A failed
+// installation puts the file back byte for byte (sorted, CRLF: as the settings library writes it).
+TEST_F(MendsE2E, RuntimeSettingsFileSetsOnlyTheKeysKeptThere) {
+    const std::string planted =
+        "/INSTALLDIRPUBLOOM=C:\\PlantedRt\r\nADDLOCAL=PlantedFeature\r\nAUTO_UPDATE=Disable\r\n"
+        "INSTALLDIR=C:\\PlantedKit\r\nMSI_CMDLINE=TRANSFORMS=C:\\Users\\Public\\x.mst\r\n";
+    const struct {
+        const char* what;
+        Environment env;
+        std::string fileAfter;
+    } rows[] = {{"installed", {}, "AUTO_UPDATE=Disable\r\n"},
+                {"installation failed", {{"MAKO_TEST_MSIEXEC_RESULT", "1603"}}, planted}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        writeSettings(planted);
+        const LauncherRun run = runLauncher("/s", row.env);
+
+        const auto working = std::find_if(run.entries.begin(), run.entries.end(), [](const std::string& entry) {
+            return entry.find("!!!!Working config!!!!") != std::string::npos;
+        });
+        ASSERT_NE(run.entries.end(), working) << run.log;
+        EXPECT_THAT(*working, HasSubstr("\nAUTO_UPDATE = Disable\n"));
+        for (const char* key : {"/INSTALLDIRPUBLOOM", "ADDLOCAL", "INSTALLDIR", "MSI_CMDLINE"}) {
+            const std::string warning = std::string("WARNING: Key ") + key + " in the runtime configuration file ";
+            EXPECT_EQ(1, std::count_if(run.entries.begin(), run.entries.end(), [&](const std::string& entry) {
+                          return entry.find(warning) == 0;
+                      })) << key;
+        }
+        ASSERT_FALSE(run.installerCalls.empty()) << run.log;
+        for (const RecordedCall& call : run.installerCalls) {
+            EXPECT_THAT(field(call, "command"), Not(HasSubstr("Planted")));
+            EXPECT_THAT(field(call, "command"), Not(HasSubstr("x.mst")));
+        }
+        EXPECT_THAT(run.loomRecord, Not(HasSubstr("Planted")));
+        EXPECT_EQ(row.fileAfter, readFile(runtimeSettingsFile()));
+    }
+}
+
 // While the installer runs, this process (another than the launcher) can read every payload file but
 // neither overwrite nor delete nor rename it; the installation then succeeds.
 TEST_F(MendsE2E, PayloadIsHeldAgainstOtherWritersWhileInstallerRuns) {
