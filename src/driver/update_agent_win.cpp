@@ -165,7 +165,8 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
 
 int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
     char userData[MAX_PATH] = {};
-    userDataFolder(userData);
+    // Without the folder the package would land under the drive's root, where anyone may write.
+    if (!RequireUserDataFolder(userData)) return -1;
     const std::string brennic = std::string(userData) + "\\Brennic\\";
     const std::string mako = brennic + "Mako\\";
     const std::string agent = mako + "AU\\";

@@ -9,6 +9,7 @@
 #include "driver/install_sequence.h"
 #include "driver/existing_installations_keys.h"
 #include "driver/public_runtime.h"
+#include "driver/update_agent.h"
 #include "driver/user_data_folder.h"
 #include "platform/all_utils.h"
 #include "platform/handles.h"
@@ -61,6 +62,23 @@ TEST(UserDataFolder, MissingFolderEndsTheRunBeforeAnythingIsWritten) {
     EXPECT_NE(std::string::npos, logged.find("\tERROR: The user data folder (FOLDERID_LocalAppDataLow) could not be "
                                              "found; nothing is written under it.")) << logged;
     EXPECT_EQ(std::string::npos, logged.find("Wrapper exit code")) << logged;
+}
+
+// The update agent's folder comes from the same required lookup: without the user data folder the
+// agent is skipped with the lookup's ERROR line, and nothing lands under the drive's root.
+TEST(UserDataFolder, MissingFolderSkipsTheUpdateAgent) {
+    const std::string log = wintest::scratchFile("no-user-data-agent");
+    wintest::ScopedValue redirect(globalLogger.path, log);
+    struct Restore {
+        UserDataFolderSource real;
+        ~Restore() { SetUserDataFolderSource(real); }
+    } restore{SetUserDataFolderSource([](char(&)[MAX_PATH]) {})};
+
+    EXPECT_EQ(-1, ExtractAndInstallAU(GetModuleHandleA(nullptr), true));
+    EXPECT_FALSE(fileExists("\\Brennic") || fileExists("Brennic"));
+    const std::string logged = wintest::readFile(log);
+    EXPECT_NE(std::string::npos, logged.find("\tERROR: The user data folder (FOLDERID_LocalAppDataLow) could not be "
+                                             "found; nothing is written under it.")) << logged;
 }
 
 // Without this version's kit key, or without loom.exe in the kit's folder, nothing runs.
