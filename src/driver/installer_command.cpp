@@ -26,10 +26,17 @@ std::string installDirProperty(const char* folder) {
     const std::string text(folder);
     const size_t lastQuote = text.find_last_of('"');
     const bool quoted = !text.empty() && text.front() == '"' && lastQuote == text.size() - 1;
-    return quoted ? tstrings::format(" INSTALLDIR=%s ", folder) : tstrings::format(" INSTALLDIR=\"%s\" ", folder);
+    return quoted ? tstrings::format(" INSTALLDIR=%s ", folder) : " INSTALLDIR=" + quotedArgument(text) + " ";
 }
 
 }  // namespace
+
+std::string quotedArgument(const std::string& value) {
+    // Backslashes are literal except in a run right before a quote; the closing quote is the only
+    // one, as values cannot hold a quote (the validator refuses it).
+    const size_t kept = value.find_last_not_of('\\') + 1;  // npos + 1 == 0: backslashes only
+    return "\"" + value + std::string(value.size() - kept, '\\') + "\"";
+}
 
 std::string ComposedCommand::failure() const {
     return failedBuffer + " would be " + std::to_string(failedLength) + " characters long; at most " +

@@ -26,6 +26,12 @@ struct ComposedCommand {
     std::string failure() const;
 };
 
+// value in double quotes, written so that a program splitting its command line by the usual
+// rules (CommandLineToArgvW, the C runtime) reads back exactly value: the backslashes that end it
+// are doubled, else C:\Kits\ would escape the closing quote and swallow the arguments after it.
+// value holds no quote (the settings validator refuses one).
+std::string quotedArgument(const std::string& value);
+
 struct ForgeCommandInputs {
     bool silent = false;
     std::string installerArguments;  // MSI_CMDLINE followed by one space, or empty

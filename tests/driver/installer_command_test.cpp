@@ -1,6 +1,7 @@
 // Command lines of the development-kit installer and the public-runtime installer, row by row. The
 // ordinary silent, transform, folder and log commands are shown end to end (tests/e2e).
 #include "driver/installer_command.h"
+#include "driver/update_agent.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,29 @@ TEST(RuntimeCommand, ComposesSwitchesAndPropertiesAndRefusesWhatDoesNotFit) {
     EXPECT_EQ(head + " NOSTARTMENU=1 INSTALLDIR=\"D:\\R\" ", composeRuntimeCommand({loom, true, "\"D:\\R\"", false}).command);
     EXPECT_EQ("runtimeInstaller", composeRuntimeInstallerPath(std::string(2040, 'h')).failedBuffer);
     EXPECT_EQ("runtimeCommand", composeRuntimeCommand({loom, false, std::string(2020, 'r'), false}).failedBuffer);
+}
+
+// A folder that ends in a backslash must not escape its closing quote: every composer doubles the
+// backslashes before it, and the doubled ones count against the capacity.
+TEST(FolderQuoting, TrailingBackslashesAreDoubledInEveryCommand) {
+    const std::string loom = "C:\\Kit\\loom.exe", runtimeHead = "\"" + loom + "\" /s LAUNCHEDFROMFORGE=1";
+    const std::pair<std::string, std::string> rows[] = {  // folder, as quoted in the commands
+        {"C:\\Kits\\", "\"C:\\Kits\\\\\""},
+        {"C:\\", "\"C:\\\\\""},
+        {"C:\\My Kits\\", "\"C:\\My Kits\\\\\""},
+        {"C:\\My Kits", "\"C:\\My Kits\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        EXPECT_EQ(kHead + " WRAPPER=1 INSTALLDIR=" + row.second + " ", composeForgeCommand(inputs(false, "", row.first)).command);
+        EXPECT_EQ(runtimeHead + " INSTALLDIR=" + row.second + "  REBOOT=ReallySuppress",
+                  composeRuntimeCommand({loom, false, row.first, true}).command);
+        EXPECT_EQ("\"" + kMsiexec + "\" /i " + row.second + " ALLUSERS=1 /qn",
+                  composeAgentInstallCommand(kMsiexec, row.first, true).command);
+    }
+    const size_t fitting = 2047 - kHead.size() - std::string(" WRAPPER=1 INSTALLDIR=\"\" ").size();
+    EXPECT_TRUE(composeForgeCommand(inputs(false, "", std::string(fitting, 'd'))).ok);
+    EXPECT_EQ("finalCommand", composeForgeCommand(inputs(false, "", std::string(fitting - 1, 'd') + "\\")).failedBuffer);
 }
 
 TEST(RuntimeCommand, FeatureSelectionDecidesThePublicRuntime) {

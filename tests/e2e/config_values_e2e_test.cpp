@@ -51,4 +51,17 @@ TEST_F(ConfigValuesE2E, NonAsciiValuesReachTheInstallerInTheCodePageAndInstall) 
     EXPECT_TRUE(existsWide(log)) << "the installer wrote no log under the name given";
 }
 
+// Folders that end in a backslash: each stays one argument of its installer, which installs there
+// (before, the runtime's folder swallowed its quote and the properties after it).
+TEST_F(ConfigValuesE2E, FoldersEndingInABackslashInstallThere) {
+    const LauncherRun run = runLauncher("/s INSTALLDIR=C:\\Kits\\ /INSTALLDIRPUBLOOM=C:\\Rt\\ REBOOT=ReallySuppress");
+    EXPECT_EQ(0, run.exitCode) << run.log;
+    EXPECT_THAT(run.loomRecord, HasSubstr(" INSTALLDIR=\"C:\\Rt\\\\\"  REBOOT=ReallySuppress"));
+    std::string kitHome, runtimeHome;
+    EXPECT_TRUE(readString(kKitKey, "MakoHome", kitHome, kLauncherView));
+    EXPECT_TRUE(readString(kRuntimeKey, "MakoHome", runtimeHome, kLauncherView));
+    EXPECT_EQ("C:\\Kits\\", kitHome);
+    EXPECT_EQ("C:\\Rt\\", runtimeHome);
+}
+
 }  // namespace
