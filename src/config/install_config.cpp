@@ -228,8 +228,9 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
             continue;
         }
         if (row->name == "/l") {
-            // The installer's log file is the next argument; neither reaches the installer text.
-            if (i + 1 < count && arguments[i + 1] != nullptr) {
+            // The installer's log file is the next argument; neither reaches the installer text. An
+            // argument of our own (/qn, KEY=value) is no path: the path was left out.
+            if (i + 1 < count && arguments[i + 1] != nullptr && findKeyRecord(catalogue, arguments[i + 1]) == nullptr) {
                 logPath = arguments[++i];
             } else {
                 CONFIG_LOG(ERROR, "ImportArgsConfigSettings", "arg " << argument << " is incorrect");

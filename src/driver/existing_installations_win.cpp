@@ -4,6 +4,7 @@
 #include "driver/existing_installations.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -76,6 +77,28 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
     return 0;
 }
 
+namespace {
+
+// A build stored as a number is that number (a newer kit written so must not pass for build 0);
+// stored text of any length or other type is read as atoi does, at most what the buffer holds.
+int buildNumberOf(const RegistryValue& value) {
+    if (value.type == REG_DWORD && value.bytes.size() == sizeof(DWORD)) {
+        DWORD number = 0;
+        std::memcpy(&number, value.bytes.data(), sizeof number);
+        return number > static_cast<DWORD>(INT_MAX) ? INT_MAX : static_cast<int>(number);
+    }
+    if (value.type == REG_QWORD && value.bytes.size() == sizeof(unsigned long long)) {
+        unsigned long long number = 0;
+        std::memcpy(&number, value.bytes.data(), sizeof number);
+        return number > static_cast<unsigned long long>(INT_MAX) ? INT_MAX : static_cast<int>(number);
+    }
+    char text[kTextCapacity] = {};
+    std::memcpy(text, value.bytes.data(), std::min(value.bytes.size(), sizeof text - 1));
+    return std::atoi(text);
+}
+
+}  // namespace
+
 bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
     constexpr const char* kFunction = "IsSameOrOlderBuildInstalled";
     const std::string keyName = isForge ? forgeVersionKey() : loomVersionKey();
@@ -94,10 +117,7 @@ bool IsSameOrOlderBuildInstalled(bool isForge, bool nativeX64) {
                tstrings::format("MakoKey.QueryValue(BuildNumber, Value); failed: %d", static_cast<int>(read)));
         return false;
     }
-    // Stored text of any length or type: at most what the buffer holds, always terminated.
-    char text[kTextCapacity] = {};
-    std::memcpy(text, value.bytes.data(), std::min(value.bytes.size(), sizeof text - 1));
-    const int existing = std::atoi(text);
+    const int existing = buildNumberOf(value);
     const int current = thisProduct.version.getBuild();
     if (existing <= current) {
         WRAPPER_UTILS_LOG(INFO, kSameOrOlderBuildLine, kFunction,

@@ -87,7 +87,9 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
 
 // Step 19: the event outlives the sequence (the package's processes wait on it). An event left by
 // another process may already be set, which the package would take for the archives being written.
-void createArchiveEvent() {
+// The Windows error when there is no event: the package must then not be started at all, as it
+// would wait for an event that nobody sets.
+DWORD createArchiveEvent() {
     static unique_handle cabEvent;
     cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
     const DWORD created = GetLastError();
@@ -99,6 +101,7 @@ void createArchiveEvent() {
     } else {
         LAUNCHER_LOG(ERROR, kEntry, "CreateEvent(" << payload::kCabExtractEventName << ") failed with "
                                                    << describeSystemError(created));
+        return created ? created : ERROR_INVALID_HANDLE;
     }
     if (cabEvent && created == ERROR_ALREADY_EXISTS) {
         if (ResetEvent(cabEvent.get())) {
@@ -108,6 +111,7 @@ void createArchiveEvent() {
                                                       << describeSystemError(GetLastError()));
         }
     }
+    return ERROR_SUCCESS;
 }
 
 // The kit's installer reports these for an installation that took place, the last two with a
@@ -260,8 +264,13 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     }
 
     // 19-21: archives on the worker, the installer on this thread, one rerun on request.
+    if (const DWORD error = createArchiveEvent()) {
+        config.restoreSettings();
+        return endOnPayloadWriteError(PayloadWriteError("Installer : Wrapper.CreateEvent ", error,
+                                                        payload::kCabExtractEventName),
+                                      silent);
+    }
     {
-        createArchiveEvent();
         ArchiveWorker archiveWorker(module);
         exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
         char installStatus[512] = {};

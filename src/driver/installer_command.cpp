@@ -21,13 +21,7 @@ ComposedCommand composed(std::string command) {
     return result;
 }
 
-// An already quoted folder keeps its own quotes; anything else gets a pair.
-std::string installDirProperty(const char* folder) {
-    const std::string text(folder);
-    const size_t lastQuote = text.find_last_of('"');
-    const bool quoted = !text.empty() && text.front() == '"' && lastQuote == text.size() - 1;
-    return quoted ? tstrings::format(" INSTALLDIR=%s ", folder) : " INSTALLDIR=" + quotedArgument(text) + " ";
-}
+std::string installDirProperty(const std::string& folder) { return " INSTALLDIR=" + quotedArgument(folder) + " "; }
 
 }  // namespace
 
@@ -65,7 +59,7 @@ ComposedCommand composeForgeCommand(const ForgeCommandInputs& in) {
 
     std::string finalCommand = command;
     if (!in.installDir.empty()) {
-        const std::string property = installDirProperty(in.installDir.c_str());
+        const std::string property = installDirProperty(in.installDir);
         if (!fits(finalCommand + property)) return refused("finalCommand", finalCommand + property);
         finalCommand += property;
     }
@@ -89,7 +83,7 @@ ComposedCommand composeRuntimeCommand(const RuntimeCommandInputs& in) {
     std::string command = in.noStartMenu
                               ? tstrings::format("\"%s\" /s LAUNCHEDFROMFORGE=1 NOSTARTMENU=1", in.runtimeInstaller.c_str())
                               : tstrings::format("\"%s\" /s LAUNCHEDFROMFORGE=1", in.runtimeInstaller.c_str());
-    if (!in.publicRuntimeDir.empty()) command += installDirProperty(in.publicRuntimeDir.c_str());
+    if (!in.publicRuntimeDir.empty()) command += installDirProperty(in.publicRuntimeDir);
     if (in.suppressRuntimeReboot) command += " REBOOT=ReallySuppress";
     if (!fits(command)) return refused("runtimeCommand", command);
     return composed(std::move(command));

@@ -78,6 +78,14 @@ TEST_F(LauncherE2E, InstalledRuntimeStaysAndInstalledKitRefusesTheRun) {
                      E2E_RUNTIME_PRODUCT_CODE + ":2"}},
         {"a newer kit build", [] { setString(kKitKey, "BuildNumber", "10"); }, -1, {}, {},
          {build + "10 is newer than current build: 9"}},
+        {"a newer kit build stored as a number",
+         [] {
+             const DWORD ten = 10;
+             const Key key = openKey(kKitKey, KEY_WRITE, 0, true);
+             ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.get(), "BuildNumber", 0, REG_DWORD,
+                                                     reinterpret_cast<const BYTE*>(&ten), sizeof ten));
+         },
+         -1, {}, {}, {build + "10 is newer than current build: 9"}},
         {"an unreadable build number", [] { setString(kKitKey, "MakoHome", "C:\\Kit\\"); }, -1, {}, {},
          {"WrapperUtils:1195 (IsSameOrOlderBuildInstalled)]\n\tERROR: MakoKey.QueryValue(BuildNumber, Value); "
           "failed: 2"}},

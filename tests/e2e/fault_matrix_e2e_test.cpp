@@ -66,6 +66,7 @@ public:
         std::string fullDisk;  // where a full file system holding the runtime settings folder is mounted
         std::optional<std::optional<std::string>> savedLocalLow;  // the user shell folder value, once replaced
         bool markerFolder = false;                                  // a folder stands under the marker's name
+        Handle eventSquatter;  // another kind of object under the archive event's name
     };
     Stage stage;
 
@@ -291,6 +292,13 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
              return std::string();
          },
          kit, 0, " is in use by another program (system error 32 ", true, 1},
+        // The package must not start without an event to wait on.
+        {"archive event's name taken by a mutex",
+         [](FaultMatrixE2E& t) {
+             t.stage.eventSquatter.reset(CreateMutexA(nullptr, FALSE, "HaldenForgeCabExtractWaitEvent"));
+             return std::string();
+         },
+         kit, ERROR_INVALID_HANDLE, "ERROR: CreateEvent(HaldenForgeCabExtractWaitEvent) failed with system error 6", false, 0},
         // The settings exported before the installer started stay: no restore runs.
         {"launcher ended during the installation", [](FaultMatrixE2E& t) { return t.stage.endByForce = true, std::string(); },
          kit, static_cast<long>(kEndedByForce), "INFO: szForgeExeCommand = ", true, 1},
@@ -319,6 +327,8 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            },
                            "mako.settings.cfg is malformed in line 2."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
+        configurationError("installer log path left out", args("/l /qn"),
+                           unable + "There are errors in the following switches:\n\"/l\";"),
         configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
                            "There are errors in the following switches:\n\"DEPLOYMENT_RULE_SET\";"),
     };

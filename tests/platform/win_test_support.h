@@ -96,6 +96,10 @@ struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };
 using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 // HKLM keys in the process's default view (0) or KEY_WOW64_32KEY / KEY_WOW64_64KEY; null when absent.
 inline Key openKey(const std::string& path, REGSAM access, REGSAM view, bool create = false) {
