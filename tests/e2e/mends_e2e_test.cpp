@@ -71,6 +71,42 @@ TEST_F(MendsE2E, LinkedFolderIsRefusedBeforeAnythingIsWrittenThroughIt) {
     }
 }
 
+// A file link (a Unix symbolic link, which a plain CreateFile follows) at the kit's package or at the
+// log leads to a file of someone else's: it stays as it was. The package is refused with 5; the log is
+// best-effort, so that run installs.
+TEST_F(MendsE2E, FileLinksAreNeverWrittenThrough) {
+    struct Row {
+        const char* what;
+        bool package;  // else the log
+        long exitCode;
+    };
+    const std::vector<Row> rows = {{"kit's package", true, 5}, {"log", false, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        const std::string victim = nextRunFolder() + "victim.txt";
+        const std::string bytes = "someone else's file\r\n";
+        writeFile(victim, bytes);
+        const std::string folder = nextRunFolder();
+        const std::string link =
+            row.package ? workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi" : folder + "musched.log";
+        createFolders(workFolder(kWorkFolderName));
+        runShell("ln -s '" + unixPath(victim) + "' '" + unixPath(link) + "'");
+        ASSERT_EQ(bytes, readFile(link)) << link << " does not lead to the victim";
+
+        Process process;
+        start(process, E2E_SETUP_EXE, "/s", folder);
+        const LauncherRun run = finish(process, folder);
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
+        EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
+        if (row.package) {
+            EXPECT_TRUE(run.logged("ERROR: File is a link, not written through: " + link)) << run.log;
+            EXPECT_THAT(run.installerCalls, IsEmpty());
+        }
+        removeTree(link);
+    }
+}
+
 // While the installer runs, this process (another than the launcher) can read every payload file but
 // neither overwrite nor delete nor rename it; the installation then succeeds.
 TEST_F(MendsE2E, PayloadIsHeldAgainstOtherWritersWhileInstallerRuns) {
