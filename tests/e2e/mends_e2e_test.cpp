@@ -71,27 +71,34 @@ TEST_F(MendsE2E, LinkedFolderIsRefusedBeforeAnythingIsWrittenThroughIt) {
     }
 }
 
-// A file link (a Unix symbolic link, which a plain CreateFile follows) at the kit's package or at the
-// log leads to a file of someone else's: it stays as it was. The package is refused with 5; the log is
-// best-effort, so that run installs.
+// A file link (a Unix symbolic link, which a plain CreateFile follows) at a payload file, at the
+// update agent's package or at the log leads to a file of someone else's: it stays as it was. The
+// package files are refused with 5; the log is best-effort, so that run installs.
 TEST_F(MendsE2E, FileLinksAreNeverWrittenThrough) {
     struct Row {
         const char* what;
-        bool package;  // else the log
+        std::function<std::string(const std::string& runFolder)> link;
         long exitCode;
+        std::optional<size_t> installerCalls;  // with the ERROR line naming the link; none for the log
     };
-    const std::vector<Row> rows = {{"kit's package", true, 5}, {"log", false, 0}};
+    const std::vector<Row> rows = {
+        {"kit's package", [](const std::string&) { return workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi"; }, 5,
+         0},
+        // Reached only after a good installation of the kit.
+        {"update agent's package",
+         [](const std::string&) { return localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi"; }, 5, 1},
+        {"log", [](const std::string& runFolder) { return runFolder + "musched.log"; }, 0, std::nullopt},
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         resetMachine();
         const std::string victim = nextRunFolder() + "victim.txt";
         const std::string bytes = "someone else's file\r\n";
         writeFile(victim, bytes);
-        const std::string folder = nextRunFolder();
-        const std::string link =
-            row.package ? workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi" : folder + "musched.log";
-        createFolders(workFolder(kWorkFolderName));
-        runShell("ln -s '" + unixPath(victim) + "' '" + unixPath(link) + "'");
+        const std::string folder = nextRunFolder(), link = row.link(folder);
+        createFolders(link.substr(0, link.rfind('\\')));
+        // -f: an earlier run may have left its own file there.
+        runShell("ln -sf '" + unixPath(victim) + "' '" + unixPath(link) + "'");
         ASSERT_EQ(bytes, readFile(link)) << link << " does not lead to the victim";
 
         Process process;
@@ -99,9 +106,9 @@ TEST_F(MendsE2E, FileLinksAreNeverWrittenThrough) {
         const LauncherRun run = finish(process, folder);
         EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
         EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
-        if (row.package) {
+        if (row.installerCalls) {
             EXPECT_TRUE(run.logged("ERROR: File is a link, not written through: " + link)) << run.log;
-            EXPECT_THAT(run.installerCalls, IsEmpty());
+            EXPECT_EQ(*row.installerCalls, run.installerCalls.size());
         }
         removeTree(link);
     }
