@@ -53,6 +53,9 @@ bool reachedThroughLink(HANDLE file, const std::string& path) {
     if (!folder) return true;
     const std::string folderPath = finalPath(function, folder.get());
     const std::string filePath = finalPath(function, file);
+    // A file system that names no handle (some network redirectors) leaves the link count; one that
+    // names the folder but not the file is not trusted.
+    if (folderPath.empty() && filePath.empty()) return false;
     if (folderPath.empty() || filePath.empty()) return true;
     return !tstrings::equalsIgnoreCase(filePath, joinPath(folderPath, basename(path)));
 }
