@@ -22,6 +22,7 @@
 #include "driver/payload_extraction.h"
 #include "driver/user_data_folder.h"
 #include "driver/update_agent.h"
+#include "platform/dll.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
 #include "platform/handles.h"
@@ -133,7 +134,7 @@ int RunInstallSequence(HINSTANCE module) { return RunInstallSequence(module, Get
 
 int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // 1-3: library search path, user-interface language, bitness.
-    SetDllDirectoryA("");
+    restrictDllSearchToSystemFolder();  // again, for callers other than the launcher's entry
     transformLanguage = langIdOf(Locale::preferred());
     const bool nativeX64 = !is32BitProcess();
     int exitCode = exit_code::PackageMissing;

@@ -32,6 +32,12 @@ private:
     std::wstring path;
 };
 
+// Restricts the search for libraries loaded by name, by this process and the system components in
+// it, to the system folder: the program's folder is often Downloads, where anyone can leave a DLL.
+// Where the system lacks SetDefaultDllDirectories (before Windows 8 without its update), only the
+// current folder is taken out of the search (SetDllDirectoryA("")). Returns whether the first took.
+bool restrictDllSearchToSystemFolder();
+
 // Throws MdsError<std::runtime_error> "function <name> is not available", raised at file/function.
 [[noreturn]] void throwFunctionNotAvailable(const std::string& name, const char* file, const char* function);
 

@@ -42,3 +42,15 @@ void throwFunctionNotAvailable(const std::string& name, const char* file, const 
     throw MdsError<std::runtime_error>(std::runtime_error("function " + name + " is not available"),
                                        SourceLocation{file, function, kNotAvailableLine});
 }
+
+bool restrictDllSearchToSystemFolder() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    try {
+        DllFunction<SetDefaultDllDirectoriesFn> setDefault(Dll::system("kernel32.dll"), "SetDefaultDllDirectories");
+        if (setDefault && static_cast<SetDefaultDllDirectoriesFn>(setDefault)(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
+    } catch (const std::exception&) {
+        // kernel32 from the system folder not loadable: the fallback below still applies
+    }
+    SetDllDirectoryA("");
+    return false;
+}

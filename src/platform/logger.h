@@ -9,14 +9,15 @@
 #undef ERROR  // wingdi.h's ERROR would shadow our level name
 #endif
 
-// Static construction order of the process-wide objects across units: the operating-system
-// version first, then the log sink (file name, logger, program name), then everything else, so
-// that any later static object can log.
+// Static construction order of the process-wide objects across units: the launcher's restriction
+// of the library search first, then the operating-system version, then the log sink (file name,
+// logger, program name), then everything else, so that any later static object can log.
 #if defined(__GNUC__) && defined(_WIN32)
 #define LAUNCHER_INIT_PRIORITY(n) __attribute__((init_priority(n)))
 #else
 #define LAUNCHER_INIT_PRIORITY(n)
 #endif
+#define LAUNCHER_INIT_DLL_SEARCH 999
 #define LAUNCHER_INIT_OS_VERSION 1000
 #define LAUNCHER_INIT_LOG_FILE_NAME 1010
 #define LAUNCHER_INIT_LOGGER 1011

@@ -1,10 +1,12 @@
 // The Windows log sink: one open-append-close per entry under a deny-write share mode, so that
 // the worker thread and other processes (the update scheduler) never interleave inside a line.
+#include <errno.h>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
 
+#include "platform/file_links.h"
 #include "platform/logger.h"
 #include "platform/sysinfo.h"
 #include "platform/tstrings.h"
@@ -12,10 +14,27 @@
 
 namespace {
 
-constexpr int kOpenFlags = _O_WRONLY | _O_APPEND | _O_CREAT;  // 0x109; default (text) translation mode
+constexpr int kOpenFlags = _O_WRONLY | _O_APPEND;  // default (text) translation mode
 constexpr int kShareDenyWrite = _SH_DENYWR;                   // 0x20
 constexpr int kPermissions = _S_IREAD | _S_IWRITE;            // 0x180
 constexpr int kOpenAttempts = 10;
+constexpr int kLinkedLog = -2;
+
+// Made anew with _O_EXCL where nothing is, which never follows a link, dangling or not; an existing
+// log reached through a link is left unwritten (kLinkedLog): the log lives in a folder the user can
+// write, and the elevated launcher must not append to whatever a link names. Removing the link is
+// no remedy: Wine's DeleteFile removes a linked file's target.
+int openLog(const std::string& path) {
+    int fd = _sopen(path.c_str(), kOpenFlags | _O_CREAT | _O_EXCL, kShareDenyWrite, kPermissions);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) return -1;
+    fd = _sopen(path.c_str(), kOpenFlags, kShareDenyWrite, kPermissions);
+    if (fd >= 0 && reachedThroughLink(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), path)) {
+        _close(fd);
+        return kLinkedLog;
+    }
+    return fd;
+}
 
 std::string buildProcessName() {
     try {
@@ -63,12 +82,13 @@ void Logger::log(int32_t level, const char* file, uint32_t line, const char* fun
     const std::string entry = composeLogEntry(stamp, processName, level, file, line, function, message);
 
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        const int fd = _sopen(path.c_str(), kOpenFlags, kShareDenyWrite, kPermissions);
+        const int fd = openLog(path);
         if (fd >= 0) {
             _write(fd, entry.data(), static_cast<unsigned>(entry.size()));  // a failed write is not reported
             _close(fd);
             return;
         }
+        if (fd == kLinkedLog) return;  // the line is dropped: retrying would meet the same link
         Sleep(1);
     }
     // Held by another writer for longer than the retries last: the line is dropped.

@@ -23,7 +23,9 @@ private:
 // 8192 bytes taken straight from the mapped resource. Returns false, touching no file, when the
 // resource does not exist (or cannot be mapped). A file that another program holds (a sharing or
 // lock violation, as a virus scanner causes for a moment) is tried again for up to 10 seconds in
-// growing steps, each logged at WARNING with the file. A file that then still cannot be created,
+// growing steps, each logged at WARNING with the file. A name that is a link (a symbolic link or
+// other reparse point, or a file with further hard links) is never written through: an ERROR line
+// names it and PayloadWriteError carries ERROR_ACCESS_DENIED. A file that then still cannot be created,
 // or cannot be written or closed, raises PayloadWriteError; a partly written file is left behind.
 // With held, the written file is then kept open in *held for reading only, sharing nothing but
 // reading: others may read it, nobody may write, rename or delete it while *held stays open, so what

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/file_links.h"
 #include "platform/logger.h"
 #include "platform/resource.h"
 #include "platform/tstrings.h"
@@ -57,6 +58,24 @@ HANDLE openWaitingOutOthers(const std::string& path, Open open) {
     }
 }
 
+// Where nothing is, the file is made anew: CREATE_NEW never follows a link, dangling or not. An
+// existing name is opened without truncating it, so that a link there can be found on the handle
+// before anything is written. Either answer may be a sharing violation, which the caller waits out.
+HANDLE openForWriting(const std::string& path, DWORD share) {
+    constexpr int kAttempts = 3;  // a name that keeps coming and going between the two opens
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        HANDLE handle =
+            CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
+        handle = CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) return handle;
+    }
+    // Still there for CREATE_NEW yet absent for opening: a link to nothing.
+    LAUNCHER_LOG(ERROR, "writeResourceToFile", "File is a link, not written through: " << path);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
 // Never waited out: a writer that slipped in after ours must make the holding fail.
 HANDLE openForReading(const std::string& path, DWORD share) {
     return CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -91,11 +110,16 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
     if (data == nullptr && size != 0) return false;
 
     // Readers are let in while it is written only so that the holder below can open it.
-    unique_handle file(openWaitingOutOthers(path, [&] {
-        return CreateFileA(path.c_str(), GENERIC_WRITE, held ? FILE_SHARE_READ : 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    }));
+    unique_handle file(openWaitingOutOthers(path, [&] { return openForWriting(path, held ? FILE_SHARE_READ : 0); }));
     if (!file) failed(kCreateFile, path);
+    // The elevated launcher must not overwrite whatever a link planted in the user's folder names.
+    if (reachedThroughLink(file.get(), path)) {
+        file.reset();
+        LAUNCHER_LOG(ERROR, "writeResourceToFile", "File is a link, not written through: " << path);
+        SetLastError(ERROR_ACCESS_DENIED);
+        failed(kCreateFile, path);
+    }
+    if (!SetEndOfFile(file.get())) failed(kCreateFile, path);  // an earlier, longer file's tail
 
     size_t done = 0;
     while (done < size) {

@@ -111,6 +111,49 @@ TEST_F(MendsE2E, RuntimeSettingsFileSetsOnlyTheKeysKeptThere) {
     }
 }
 
+// A file link (a Unix symbolic link, which a plain CreateFile follows) at a payload file, at the
+// update agent's package or at the log leads to a file of someone else's: it stays as it was. The
+// package files are refused with 5; the log is best-effort, so that run installs.
+TEST_F(MendsE2E, FileLinksAreNeverWrittenThrough) {
+    struct Row {
+        const char* what;
+        std::function<std::string(const std::string& runFolder)> link;
+        long exitCode;
+        std::optional<size_t> installerCalls;  // with the ERROR line naming the link; none for the log
+    };
+    const std::vector<Row> rows = {
+        {"kit's package", [](const std::string&) { return workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi"; }, 5,
+         0},
+        // Reached only after a good installation of the kit.
+        {"update agent's package",
+         [](const std::string&) { return localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi"; }, 5, 1},
+        {"log", [](const std::string& runFolder) { return runFolder + "musched.log"; }, 0, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        resetMachine();
+        const std::string victim = nextRunFolder() + "victim.txt";
+        const std::string bytes = "someone else's file\r\n";
+        writeFile(victim, bytes);
+        const std::string folder = nextRunFolder(), link = row.link(folder);
+        createFolders(link.substr(0, link.rfind('\\')));
+        // -f: an earlier run may have left its own file there.
+        runShell("ln -sf '" + unixPath(victim) + "' '" + unixPath(link) + "'");
+        ASSERT_EQ(bytes, readFile(link)) << link << " does not lead to the victim";
+
+        Process process;
+        start(process, E2E_SETUP_EXE, "/s", folder);
+        const LauncherRun run = finish(process, folder);
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
+        EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
+        if (row.installerCalls) {
+            EXPECT_TRUE(run.logged("ERROR: File is a link, not written through: " + link)) << run.log;
+            EXPECT_EQ(*row.installerCalls, run.installerCalls.size());
+        }
+        removeTree(link);
+    }
+}
+
 // While the installer runs, this process (another than the launcher) can read every payload file but
 // neither overwrite nor delete nor rename it; the installation then succeeds.
 TEST_F(MendsE2E, PayloadIsHeldAgainstOtherWritersWhileInstallerRuns) {

@@ -190,4 +190,26 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
     EXPECT_NE(drawn[0], drawn[1]) << "the same schedule drawn twice";
 }
 
+// Reading an older agent's policy loads crypt32.dll, which imports bcrypt.dll by name. A bcrypt.dll
+// beside the launcher, with Wine told to prefer native libraries of that name (the test's CTest
+// entry sets WINEDLLOVERRIDES), is not loaded: the search for libraries leaves the launcher's folder out.
+TEST_F(AgentE2E, LibraryPlantedBesideTheLauncherIsNotLoaded) {
+    char overrides[256] = {};
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    ASSERT_THAT(overrides, HasSubstr("bcrypt=n")) << "without the override Wine never loads the planted library";
+    EXPECT_EQ(0, installPackage(agentPackage("au2.3.5.0")));
+    writeProtectedSchedule({0x801, 17, 45});
+    const std::string folder = nextRunFolder();
+    const std::string launcher = folder + "mako-forge-setup.exe", marker = folder + "planted-loaded";
+    ASSERT_TRUE(CopyFileA(E2E_SETUP_EXE, launcher.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(E2E_PLANTED_LIBRARY_DLL, (folder + "bcrypt.dll").c_str(), FALSE));
+
+    Process process;
+    start(process, launcher, "/s", folder, {{"MAKO_TEST_PLANTED_MARKER", marker}});
+    const LauncherRun run = finish(process, folder);
+    EXPECT_FALSE(fileExists(marker)) << "the planted bcrypt.dll was loaded";
+    EXPECT_EQ(0, run.exitCode) << run.log;
+    EXPECT_EQ(Schedule({0x801, 17, 45}), currentSchedule());  // the policy was read and carried over
+}
+
 }  // namespace
