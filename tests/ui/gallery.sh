@@ -17,8 +17,9 @@ export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree
 # before any installer starts instead of installing the kit.
 table() {
   cat <<'EOF'
-# Every row runs a second time with /s (a row whose caption is "-" only as written): no window of the
-# launcher may appear, and the exit code is the same.
+# In English every row runs a second time with /s (a row whose caption is "-" only as written): no
+# window of the launcher may appear, and the exit code is the same. Whether a box appears does not
+# depend on its language, so the other languages show the boxes only.
 # box                   | set-up         | launcher arguments                | caption                           | text                        | text arguments          | button | exit
 missing-install-file    | -              | INSTALLCFG=C:\no\such\install.cfg | IDS_ERROR_TITLE                   | IDS_ERROR_OPEN_FILE         | C:\no\such\install.cfg  | OK     | -80
 key-without-value       | cfg_keyless    | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_MALFORMED         | @cfg&3                  | OK     | -80
@@ -150,7 +151,7 @@ while IFS='|' read -r box setup arguments caption text text_args button expected
   cfg=$out/$box.cfg
   args=$([ "$arguments" = - ] || printf '%s' "$arguments")
   if [ "$caption" = - ]; then
-    silent_row "$box" "$args"
+    [ "$lang" != en ] || silent_row "$box" "$args"
     continue
   fi
   [ "$setup" = - ] || "$setup" || { echo "FAIL $lang $box: set-up $setup failed"; failures=$((failures + 1)); undo; continue; }
@@ -194,6 +195,6 @@ while IFS='|' read -r box setup arguments caption text text_args button expected
     printf '  %s\n' "${problems[@]}"
     sed 's/^/  | /' <<<"$record"
   fi
-  silent_row "$box" "/s $args"
+  [ "$lang" != en ] || silent_row "$box" "/s $args"
 done < <(table | sed '/^#/d; s/ *| */|/g; s/ *$//')
 exit $((failures > 0))
