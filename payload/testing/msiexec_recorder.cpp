@@ -13,6 +13,7 @@
 //   package: <package path>                      install calls only
 //   event: signalled | absent | timed out after <n> ms
 //   archives: complete | <name> missing; <name> has <n> bytes, expected <m>; ...
+//   forwarded-package: <short name>               when Wine's installer needs it (readableByWinesInstaller)
 //   installer-stuck: ...; retried: ...            when the real installer did not end in time (below)
 //   install-status: reinstall                     when it left the reinstall request
 //   result: <exit code, signed decimal>
@@ -47,6 +48,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -225,7 +227,7 @@ bool runInstaller(const std::wstring& real, const std::wstring& command, DWORD& 
     if (!CreateProcessW(real.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
         code = GetLastError();
-        note = "forward failed with system error " + std::to_string(code) + "\n";
+        note += "forward failed with system error " + std::to_string(code) + "\n";
         return true;
     }
     const DWORD limit = limitFrom(L"MAKO_TEST_INSTALLER_WAIT_MS", 120000);
@@ -251,6 +253,22 @@ bool runInstaller(const std::wstring& real, const std::wstring& command, DWORD& 
     return false;
 }
 
+// Wine's installer opens the archives through the ANSI code page, so it cannot extract them from a
+// folder whose name that code page lacks (Windows' installer can). Such a package is forwarded under
+// its short name, which Wine makes of ASCII letters; the launcher's own command stays as recorded.
+std::wstring readableByWinesInstaller(const std::wstring& arguments, const std::wstring& package, std::string& note) {
+    const bool ascii = std::all_of(package.begin(), package.end(), [](wchar_t c) { return c < 0x80; });
+    const size_t at = arguments.find(package);
+    if (ascii || at == std::wstring::npos) return arguments;
+    wchar_t shortName[32768];
+    const DWORD length = GetShortPathNameW(package.c_str(), shortName, 32768);
+    const std::wstring forwarded(shortName, length < 32768 ? length : 0);
+    if (forwarded.empty() || !std::all_of(forwarded.begin(), forwarded.end(), [](wchar_t c) { return c < 0x80; }))
+        return arguments;
+    note += "forwarded-package: " + toUtf8(forwarded) + "\n";
+    return arguments.substr(0, at) + forwarded + arguments.substr(at + package.size());
+}
+
 DWORD forward(const wchar_t* commandLine, std::string& note) {
     std::wstring real = environment(L"MAKO_TEST_REAL_MSIEXEC");
     if (real.empty()) {
@@ -258,12 +276,13 @@ DWORD forward(const wchar_t* commandLine, std::string& note) {
         const UINT length = GetSystemDirectoryW(system, MAX_PATH);
         real = std::wstring(system, length) + L"\\msiexec.exe";
     }
-    const std::wstring command = L"\"" + real + L"\"" + argumentsOf(commandLine);
+    const std::wstring command =
+        L"\"" + real + L"\"" + readableByWinesInstaller(argumentsOf(commandLine), packageArgument(commandLine), note);
     DWORD code = 0;
     std::string stuck;
     bool actionStarted = false;
     if (runInstaller(real, command, code, note, stuck, actionStarted)) return code;
-    note = "installer-stuck: " + stuck + "\n";
+    note += "installer-stuck: " + stuck + "\n";
     // The event was there to be seen and the action never ran: Wine's custom-action process was
     // lost, which a second run does not meet again. Anything else is a fault to report.
     if (actionStarted || eventState() != "signalled") return ERROR_TIMEOUT;

@@ -12,10 +12,10 @@ public:
     // Splits the full UTF-16 command line into UTF-8 arguments, the program first. False when the
     // system cannot split it (logged by the host).
     virtual bool splitCommandLine(const std::wstring& commandLine, std::vector<std::string>& arguments) = 0;
-    // A string-table entry of the module in the process code page, cut to capacity - 1 bytes as a
-    // buffer of that capacity would hold it; empty when the entry is missing.
+    // A string-table entry of the module in UTF-8, cut to capacity - 1 characters as a buffer of that
+    // capacity would hold it; empty when the entry is missing.
     virtual std::string loadMessage(const void* module, unsigned id, size_t capacity) = 0;
-    // An error box with no owner window; returns when the user closed it.
+    // An error box (title and text in UTF-8) with no owner window; returns when the user closed it.
     virtual void showErrorBox(const std::string& title, const std::string& text) = 0;
     // Whether a file (UTF-8 name) opens for reading.
     virtual bool canOpenForReading(const std::string& path) = 0;

@@ -2,6 +2,7 @@
 #include "config/config_host.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
+#include "platform/message_box.h"
 #include "platform/resource.h"
 #include "platform/tstrings.h"
 #include "platform/win_errors.h"
@@ -27,11 +28,11 @@ public:
     }
 
     std::string loadMessage(const void* module, unsigned id, size_t capacity) override {
-        return loadStringEntry(static_cast<HMODULE>(const_cast<void*>(module)), id, capacity);
+        return loadStringUtf8(static_cast<HMODULE>(const_cast<void*>(module)), id, capacity);
     }
 
     void showErrorBox(const std::string& title, const std::string& text) override {
-        MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_ICONERROR);
+        showMessageBox(text, title, MB_ICONERROR);
     }
 
     bool canOpenForReading(const std::string& path) override {

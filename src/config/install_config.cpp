@@ -407,7 +407,7 @@ bool InstallConfigData::reportSettingsError(int32_t status, const std::string& a
         return false;
     }
     if (message->loggedOnly) {
-        CONFIG_LOG(ERROR, "reportSettingsError", host.loadMessage(moduleHandle, message->id, 1024));
+        CONFIG_LOG(ERROR, "reportSettingsError", forLog(host.loadMessage(moduleHandle, message->id, 1024)));
         return false;
     }
     std::string second;
@@ -424,7 +424,7 @@ void InstallConfigData::showInstallError(unsigned messageId, bool silent, const 
     const std::string title = host.loadMessage(moduleHandle, kErrorTitleId, 256);
     const std::string pattern = host.loadMessage(moduleHandle, messageId, 1024);
     const std::string text = formatSettingsMessage(pattern, first, second, 1024);
-    CONFIG_LOG(ERROR, "showInstallError", text);
+    CONFIG_LOG(ERROR, "showInstallError", forLog(text));
     if (silent) return;
     if (deferBoxes) deferredBox.emplace(title, text);
     else host.showErrorBox(title, text);
@@ -484,6 +484,12 @@ bool InstallConfigData::toAnsiOrRefuse(const std::string& key, const std::string
     ansi.clear();
     showInstallError(kNotRepresentableId, silent, key, "");
     return false;
+}
+
+std::string InstallConfigData::forLog(const std::string& utf8) {
+    std::string text;
+    host.utf8ToAnsi(utf8, text);
+    return text;
 }
 
 int32_t InstallConfigData::getLanguage() const {

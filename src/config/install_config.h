@@ -85,6 +85,8 @@ private:
     // -download) or INSTALL_SILENT kept in the runtime settings file.
     bool silenceAskedFor(const std::vector<std::string>& arguments);
     bool toAnsiOrRefuse(const std::string& key, const std::string& utf8, std::string& ansi, bool silent);
+    // A message (UTF-8) as the log writes it: in the process code page, characters it lacks replaced.
+    std::string forLog(const std::string& utf8);
 
     const KeyCatalogue& catalogue;
     IConfigHost& host;

@@ -14,6 +14,7 @@
 #include "platform/executor.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
+#include "platform/message_box.h"
 #include "platform/registry.h"
 #include "platform/resource.h"
 #include "platform/tstrings.h"
@@ -41,7 +42,7 @@ constexpr size_t kTextCapacity = 2048;
 
 REGSAM viewAccess(bool use64) { return KEY_READ | (use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY); }
 
-std::string loadString(UINT id) { return loadStringEntry(GetModuleHandleA(nullptr), id, kTextCapacity); }
+std::string loadString(UINT id) { return loadStringUtf8(GetModuleHandleA(nullptr), id, kTextCapacity); }
 
 }  // namespace
 
@@ -57,8 +58,8 @@ int UninstallLoomOrForgeIfSameVersionExists(bool silent, bool nativeX64) {
         WRAPPER_UTILS_LOG(INFO, kNoSameForgeLine, kFunction, "No same version Forge exists");
     } else if (!IsSameOrOlderBuildInstalled(true, nativeX64)) {
         if (!silent) {
-            MessageBoxA(nullptr, loadString(IDS_NEWER_BUILD_INSTALLED).c_str(),
-                        loadString(IDS_NEWER_BUILD_INSTALLED_CAPTION).c_str(), MB_ICONHAND);
+            showMessageBox(loadString(IDS_NEWER_BUILD_INSTALLED), loadString(IDS_NEWER_BUILD_INSTALLED_CAPTION),
+                           MB_ICONHAND);
         }
         return 0;
     } else if (!UninstallExistingForge(silent, nativeX64)) {

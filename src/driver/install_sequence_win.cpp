@@ -34,6 +34,7 @@
 #include "platform/sysinfo.h"
 #include "platform/tstrings.h"
 #include "platform/win_errors.h"
+#include "string_ids.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ constexpr const char* kEntry = "WinMain";
 constexpr int kLanguageCatchLine = 189;
 constexpr int kExitLine = 367;
 constexpr unsigned kProductGeneration = 3;
+// Room for the longest entry of the string table in any language.
+constexpr size_t kWholeEntry = 4096;
 
 void logExitCode(int code) {
     if (logEnabled(INFO)) {
@@ -68,16 +71,16 @@ void applyLanguageSetting(InstallConfigData& config) {
 }
 
 void showInstallInProgress(HINSTANCE module) {
-    const std::string caption = loadStringEntry(module, 116, 256);
-    const std::string text = loadStringEntry(module, 117, 1024);
-    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+    const std::string caption = loadStringUtf8(module, IDS_INSTALL_IN_PROGRESS_CAPTION, 256);
+    const std::string text = loadStringUtf8(module, IDS_INSTALL_IN_PROGRESS, 1024);
+    showMessageBox(text, caption, MB_ICONINFORMATION);
 }
 
 void warnUnsupportedSystem(HINSTANCE module, bool silent) {
     if (!silent) {
         MessageBoxDialog dialog(module);
         // The entry carries no placeholder; the substitution only keeps a stray '%' harmless.
-        dialog.text = formatSettingsMessage(StringResource(120, module).string(""),
+        dialog.text = formatSettingsMessage(loadStringUtf8(module, IDS_UNSUPPORTED_OS, kWholeEntry),
                                             tstrings::toString(uint32_t{kProductGeneration}), "", SIZE_MAX);
         dialog.buttons = 0;
         dialog.icon = MB_ICONINFORMATION;

@@ -1,14 +1,21 @@
 #include "platform/message_box.h"
 
 #include "platform/resource.h"
+#include "platform/tstrings.h"
 
 namespace {
 constexpr UINT kCaptionId = 115;
+constexpr size_t kCaptionCapacity = 256;
+}  // namespace
+
+int showMessageBox(const std::string& text, const std::string& caption, UINT flags) {
+    return MessageBoxW(nullptr, tstrings::toUtf16(text).c_str(), tstrings::toUtf16(caption).c_str(), flags);
 }
 
-MessageBoxDialog::MessageBoxDialog(HMODULE module) : caption(StringResource(kCaptionId, module).string("")) {}
+MessageBoxDialog::MessageBoxDialog(HMODULE module)
+    : caption(loadStringUtf8(module, kCaptionId, kCaptionCapacity)) {}
 
 int MessageBoxDialog::show() const {
-    const int answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), buttons | icon | MB_TASKMODAL);
+    const int answer = showMessageBox(text, caption, buttons | icon | MB_TASKMODAL);
     return answer >= IDOK && answer <= IDNO ? answer : 0;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Resources of a module: raw bytes of any type, and string-table entries.
+// Resources of a module: raw bytes of the payload's types, and string-table entries.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,9 +13,7 @@ public:
     virtual ~Resource() = default;
 
     // The resource's bytes, read-only and valid while the module stays loaded, and their count in
-    // *size. A string-table entry comes as its UTF-16 characters (not zero-terminated); an empty or
-    // absent entry inside an existing block has size 0. Throws MdsError<SysError> when the resource
-    // (for strings: the entry's block) is missing or cannot be loaded.
+    // *size. Throws MdsError<SysError> when the resource is missing or cannot be loaded.
     const void* getPtr(size_t* size) const;
 
 protected:
@@ -29,15 +27,6 @@ protected:
     HMODULE module;
 };
 
-// String-table entry id of module as LoadStringA gives it: in the process code page, cut to
-// capacity - 1 bytes, "" when absent. Nothing is logged.
-std::string loadStringEntry(HMODULE module, UINT id, size_t capacity);
-
-class StringResource : public Resource {
-public:
-    StringResource(UINT id, HMODULE module);
-
-    // The entry in the process code page. Any failure is logged as an ERROR and answered with
-    // fallback; an empty or absent entry inside an existing block gives "".
-    std::string string(const std::string& fallback) const;
-};
+// String-table entry id of module in UTF-8, whatever the process code page: cut to capacity - 1
+// UTF-16 characters as a buffer of that capacity would hold it, "" when absent. Nothing is logged.
+std::string loadStringUtf8(HMODULE module, UINT id, size_t capacity);

@@ -5,6 +5,7 @@
 
 #include "platform/file_links.h"
 #include "platform/logger.h"
+#include "platform/message_box.h"
 #include "platform/resource.h"
 #include "platform/tstrings.h"
 #include "platform/win_errors.h"
@@ -92,7 +93,9 @@ void logPayloadWriteError(const PayloadWriteError& error) {
     LAUNCHER_LOG(ERROR, "fatalError", text << " File: " << error.path());
 }
 
-void showPayloadWriteErrorBox(const PayloadWriteError& error) { MessageBoxA(nullptr, error.what(), "Error", MB_OK); }
+void showPayloadWriteErrorBox(const PayloadWriteError& error) {
+    showMessageBox(tstrings::multiByteToUtf8(error.what()), "Error", MB_OK);
+}
 
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path, unique_handle* held) {
     return writeResourceToFile(module, name, type, path, &WriteFile, held);

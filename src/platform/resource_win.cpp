@@ -15,8 +15,6 @@ std::string idText(LPCSTR id) {
 
 uintptr_t idNumber(LPCSTR id) { return IS_INTRESOURCE(id) ? reinterpret_cast<uintptr_t>(id) : 0; }
 
-bool isStringTable(uintptr_t type) { return type == reinterpret_cast<uintptr_t>(RT_STRING); }
-
 }  // namespace
 
 Resource::Resource(LPCSTR resourceName, LPCSTR resourceType, HMODULE resourceModule)
@@ -38,19 +36,8 @@ const void* Resource::getPtr(size_t* size) const {
             SourceLocation{__FILE__, kGetPtr, line});
     };
 
-    const bool strings = isStringTable(type);
-    // A string table is stored in blocks of 16 entries; block n + 1 holds identifiers 16n to 16n + 15.
-    const LPCSTR findName = strings ? MAKEINTRESOURCEA(name / 16 + 1) : nameArg();
-    HRSRC found = FindResourceA(module, findName, typeArg());
+    HRSRC found = FindResourceA(module, nameArg(), typeArg());
     if (found == nullptr) fail("cannot find resource", GetLastError(), reinterpret_cast<const void*>(&FindResourceA), 65);
-
-    if (strings) {
-        // A buffer size of 0 asks for a pointer into the mapped block itself.
-        const WCHAR* text = nullptr;
-        const int length = LoadStringW(module, static_cast<UINT>(name), reinterpret_cast<LPWSTR>(&text), 0);
-        if (size) *size = length > 0 && text != nullptr ? static_cast<size_t>(length) * sizeof(WCHAR) : 0;
-        return text;
-    }
 
     const DWORD bytes = SizeofResource(module, found);
     HGLOBAL loaded = LoadResource(module, found);
@@ -59,27 +46,10 @@ const void* Resource::getPtr(size_t* size) const {
     return LockResource(loaded);
 }
 
-StringResource::StringResource(UINT id, HMODULE resourceModule)
-    : Resource(MAKEINTRESOURCEA(id), RT_STRING, resourceModule) {}
-
-std::string StringResource::string(const std::string& fallback) const {
-    const SourceLocation here{__FILE__, "StringResource::string", 163};
-    try {
-        size_t size = 0;
-        const auto* text = static_cast<const wchar_t*>(getPtr(&size));
-        if (text == nullptr || size == 0) return std::string();
-        return tstrings::toMultiByte(std::wstring(text, size / sizeof(wchar_t)));
-    } catch (const std::exception& e) {
-        reportException(e, here);
-    } catch (...) {
-        reportUnknownException(here);
-    }
-    return fallback;
-}
-
-std::string loadStringEntry(HMODULE module, UINT id, size_t capacity) {
-    std::string buffer(capacity, '\0');
-    const int length = LoadStringA(module, id, &buffer[0], static_cast<int>(capacity));
+std::string loadStringUtf8(HMODULE module, UINT id, size_t capacity) {
+    if (capacity == 0) return std::string();
+    std::wstring buffer(capacity, L'\0');
+    const int length = LoadStringW(module, id, &buffer[0], static_cast<int>(capacity));
     buffer.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    return buffer;
+    return tstrings::toUtf8(buffer);
 }

@@ -33,6 +33,8 @@ std::string toString(uint32_t n);
 std::string toUtf8(const std::wstring& text);
 std::wstring toUtf16(const std::string& utf8);
 std::string toMultiByte(const std::wstring& text);
+// Text of the process code page (system messages, paths as the A-functions give them) in UTF-8.
+std::string multiByteToUtf8(const std::string& text);
 std::string utf8ToMultiByte(const std::string& utf8);
 // The same conversions without best-fit or default characters: false, out empty, when a character
 // has no form of its own in the process code page (or the UTF-8 is invalid). A best-fit letter or a

@@ -1,5 +1,6 @@
 // Conversions between UTF-16 (wide system calls), UTF-8 (settings text) and the process code page
 // (paths, registry names, messages).
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -62,6 +63,16 @@ std::string toMultiByte(const std::wstring& text) {
 }
 
 std::string utf8ToMultiByte(const std::string& utf8) { return toMultiByte(toUtf16(utf8)); }
+
+std::string multiByteToUtf8(const std::string& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
+    const int inLength = static_cast<int>(text.size());
+    const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), inLength, nullptr, 0);
+    if (needed <= 0) return std::string();
+    std::wstring wide(static_cast<size_t>(needed), L'\0');
+    wide.resize(static_cast<size_t>(std::max(0, MultiByteToWideChar(CP_ACP, 0, text.data(), inLength, &wide[0], needed))));
+    return toUtf8(wide);
+}
 
 bool toMultiByteExact(const std::wstring& text, std::string& out) {
     out.clear();

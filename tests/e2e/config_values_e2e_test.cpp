@@ -1,5 +1,6 @@
-// Configuration values on their way to the installer: non-ASCII folder names, properties and log
-// paths arrive in the process code page and install for real (values that code page cannot hold:
+// Configuration values on their way to the installer: folder names, properties and log paths in any
+// script arrive whole and install for real, whatever the language for non-Unicode programs; a launcher
+// without the UTF-8 code page takes the values of its code page (the values it cannot hold:
 // fault_matrix_e2e_test.cpp).
 #include "e2e/e2e_support.h"
 
@@ -22,33 +23,58 @@ bool existsWide(const std::string& utf8Path) {
 
 class ConfigValuesE2E : public LauncherE2E {};
 
-// A folder name of the code page's own letters: Latin under 1252; under 932 one whose second
-// kanji's trail byte is a backslash, which nothing on the way may take for a separator.
-TEST_F(ConfigValuesE2E, NonAsciiValuesReachTheInstallerInTheCodePageAndInstall) {
+// Latin, Polish, Japanese (a kanji whose code page 932 trail byte is a backslash) and Chinese, which
+// no code page holds together, under code page 1252 and 932. A launcher on a system without the
+// UTF-8 code page still installs from values of its own code page's letters.
+TEST_F(ConfigValuesE2E, ValuesInAnyScriptReachTheInstallerWholeAndInstall) {
     const UINT codePage = GetACP();
     ASSERT_TRUE(codePage == 1252 || codePage == 932) << "run with LC_ALL=en_US.UTF-8 or ja_JP.UTF-8, not " << codePage;
-    const std::string name = codePage == 1252 ? "F\xC3\xB8r" : "\xE8\xA1\xA8\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";
-    const std::string kitDir = "C:\\Kits\\" + name, runtimeDir = kitDir + "\\runtime";
-    const std::string folder = nextRunFolder(), log = folder + name + ".log";
+    const std::string ownLetters = codePage == 1252 ? "F\xC3\xB8r" : "\xE8\xA1\xA8\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";
+    const std::string anyScript = "F\xC3\xB8r\xC5\x81\xE8\xA1\xA8\xE3\x82\xBD\xE4\xB8\xAD\xE6\x96\x87";
+    for (const auto& [program, name] : {std::pair<const char*, std::string>{E2E_SETUP_EXE, anyScript},
+                                        std::pair<const char*, std::string>{E2E_SETUP_ANSI_EXE, ownLetters}}) {
+        SCOPED_TRACE(std::string(program) + " with " + name);
+        resetMachine();
+        const std::string kitDir = "C:\\Kits\\" + name, runtimeDir = kitDir + "\\runtime";
+        const std::string folder = nextRunFolder(), log = folder + name + ".log";
 
-    Process process;
-    start(process, E2E_SETUP_EXE,
-          "/s INSTALLDIR=" + kitDir + " /INSTALLDIRPUBLOOM=" + runtimeDir + " MSI_CMDLINE=KITNOTE=" + name +
-              " /l*v " + log, folder);
-    const LauncherRun run = finish(process, folder);
+        Process process;
+        start(process, program,
+              "/s INSTALLDIR=" + kitDir + " /INSTALLDIRPUBLOOM=" + runtimeDir + " MSI_CMDLINE=KITNOTE=" + name +
+                  " /l*v " + log, folder);
+        const LauncherRun run = finish(process, folder);
+
+        EXPECT_EQ(0, run.exitCode) << run.log;
+        expectOneInstallCall(run, "0");
+        // The recorder writes the wide command line it received as UTF-8.
+        const std::string command = run.installerCalls.empty() ? "" : field(run.installerCalls[0], "command");
+        EXPECT_THAT(command, HasSubstr(" KITNOTE=" + name + "  /qn "));
+        EXPECT_THAT(command, HasSubstr(" WRAPPER=1 /l \"" + log + "\" INSTALLDIR=\"" + kitDir + "\""));
+        EXPECT_THAT(run.loomRecord, HasSubstr(" INSTALLDIR=\"" + runtimeDir + "\""));
+
+        EXPECT_EQ(utf16(kitDir + "\\"), readWide(kKitKey, L"MakoHome", kLauncherView));
+        for (const char* file : {"\\README.txt", "\\bin\\forge.dat"}) EXPECT_TRUE(existsWide(kitDir + file)) << file;
+        EXPECT_EQ(utf16(runtimeDir + "\\"), readWide(kRuntimeKey, L"MakoHome", kLauncherView));
+        EXPECT_TRUE(existsWide(log)) << "the installer wrote no log under the name given";
+    }
+}
+
+// A user whose name the code page cannot hold: the user data folder, and so the work folder, the
+// package and the installer's source, carry a Polish and a Japanese letter.
+TEST_F(ConfigValuesE2E, UserDataFolderInAnyScriptReceivesThePackageAndInstalls) {
+    const std::string localLow = nextRunFolder() + "\xC5\x81ukasz \xE6\x97\xA5\\LocalLow";
+    const LocalLowRedirect redirect(localLow);
+    ASSERT_TRUE(redirect.applied);
+    const std::string package = localLow + "\\Halden\\Mako\\" + kWorkFolderName + "\\forge3.1.0_27.msi";
+
+    const LauncherRun run = runLauncher("/s");
 
     EXPECT_EQ(0, run.exitCode) << run.log;
-    expectOneInstallCall(run, "0");
-    // The recorder writes the command it received, read in the code page, as UTF-8.
-    const std::string command = run.installerCalls.empty() ? "" : field(run.installerCalls[0], "command");
-    EXPECT_THAT(command, HasSubstr(" KITNOTE=" + name + "  /qn "));
-    EXPECT_THAT(command, HasSubstr(" WRAPPER=1 /l \"" + log + "\" INSTALLDIR=\"" + kitDir + "\""));
-    EXPECT_THAT(run.loomRecord, HasSubstr(" INSTALLDIR=\"" + runtimeDir + "\""));
-
-    EXPECT_EQ(utf16(kitDir + "\\"), readWide(kKitKey, L"MakoHome", kLauncherView));
-    for (const char* file : {"\\README.txt", "\\bin\\forge.dat"}) EXPECT_TRUE(existsWide(kitDir + file)) << file;
-    EXPECT_EQ(utf16(runtimeDir + "\\"), readWide(kRuntimeKey, L"MakoHome", kLauncherView));
-    EXPECT_TRUE(existsWide(log)) << "the installer wrote no log under the name given";
+    EXPECT_TRUE(existsWide(package)) << package;
+    ASSERT_LE(1u, run.installerCalls.size()) << run.log;
+    EXPECT_EQ(package, field(run.installerCalls[0], "package"));
+    EXPECT_EQ("0", field(run.installerCalls[0], "result"));
+    expectKitInstalled();
 }
 
 // Folders that end in a backslash: each stays one argument of its installer, which installs there

@@ -234,6 +234,42 @@ protected:
     int runs = 0;
 };
 
+// Points the user's LocalAppDataLow (the user shell folder value) at folder, a UTF-8 name made here,
+// for launchers started from now on, as another account's or a redirected profile would; puts the
+// value back when it ends.
+class LocalLowRedirect {
+public:
+    explicit LocalLowRedirect(const std::string& folder) {
+        wchar_t value[MAX_PATH * 2] = {};
+        DWORD size = sizeof value;
+        if (RegGetValueW(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue,
+                         RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size) == ERROR_SUCCESS)
+            saved = value;
+        const std::wstring wide = utf16(folder);
+        SHCreateDirectoryExW(nullptr, wide.c_str(), nullptr);
+        applied = set(wide);
+    }
+    ~LocalLowRedirect() {
+        if (saved) set(*saved);
+        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue);
+    }
+    LocalLowRedirect(const LocalLowRedirect&) = delete;
+    LocalLowRedirect& operator=(const LocalLowRedirect&) = delete;
+
+    bool applied = false;
+
+private:
+    static constexpr const wchar_t* kUserShellFolders =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    static constexpr const wchar_t* kLocalLowValue = L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
+
+    static bool set(const std::wstring& value) {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, REG_EXPAND_SZ, value.c_str(),
+                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    std::optional<std::wstring> saved;
+};
+
 // Runs a shell command to its end. Wine starts Unix programs but does not wait for them through the
 // process handle, so the command leaves a file behind when done.
 inline void runShell(const std::string& command) {

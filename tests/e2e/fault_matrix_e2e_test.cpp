@@ -20,8 +20,6 @@ const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
 const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
 constexpr UINT kEndedByForce = 0xDEAD;
-const char kUserShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const char kLocalLowValue[] = "{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
 
 // Files other than the payload, the marker's folder's (none after the run) and the settings file.
 std::vector<std::string> strayFiles() {
@@ -64,8 +62,8 @@ public:
         Key deniedKey;
         std::vector<BYTE> savedSecurity;
         std::string fullDisk;  // where a full file system holding the runtime settings folder is mounted
-        std::optional<std::optional<std::string>> savedLocalLow;  // the user shell folder value, once replaced
-        bool markerFolder = false;                                  // a folder stands under the marker's name
+        std::unique_ptr<LocalLowRedirect> localLow;  // another account's LocalLow, while a row needs it
+        bool markerFolder = false;                   // a folder stands under the marker's name
         Handle eventSquatter;  // another kind of object under the archive event's name
     };
     Stage stage;
@@ -90,14 +88,8 @@ public:
 
     // Launchers started from now on get folder as their LocalLow, as another account would.
     void otherAccountsLocalLow(const std::string& folder) {
-        char value[MAX_PATH * 2] = {};
-        DWORD size = sizeof value;
-        const bool present = RegGetValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
-                                          RRF_NOEXPAND, nullptr, value, &size) == ERROR_SUCCESS;
-        stage.savedLocalLow = present ? std::optional<std::string>(value) : std::nullopt;
-        createFolders(folder);
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, REG_EXPAND_SZ,
-                                                 folder.c_str(), static_cast<DWORD>(folder.size() + 1)));
+        stage.localLow = std::make_unique<LocalLowRedirect>(folder);
+        ASSERT_TRUE(stage.localLow->applied);
     }
 
     // Denies everyone reading the key; the handle is kept for putting its rules back.
@@ -130,12 +122,7 @@ public:
     }
 
     void endStage() {
-        if (stage.savedLocalLow) {
-            const std::optional<std::string>& saved = *stage.savedLocalLow;
-            if (saved) RegSetKeyValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, REG_EXPAND_SZ, saved->c_str(),
-                                       static_cast<DWORD>(saved->size() + 1));
-            else RegDeleteKeyValueA(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue);
-        }
+        stage.localLow.reset();
         if (stage.markerFolder) RemoveDirectoryA(markerPath().c_str());
         stage.holder.reset();
         if (stage.first) {
@@ -195,8 +182,9 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                        EXPECT_EQ(!installed, run.logged("INFO: Forge installation failed.")) << run.log;
                    }};
     };
-    const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged) {
-        return Row{fault, std::move(prepare), E2E_SETUP_EXE, -80, logged, false, 0, [](const LauncherRun&) {
+    const auto configurationError = [](const char* fault, Prepare prepare, const std::string& logged,
+                                       const char* program = E2E_SETUP_EXE) {
+        return Row{fault, std::move(prepare), program, -80, logged, false, 0, [](const LauncherRun&) {
                        EXPECT_FALSE(fileExists(workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi")) << "package written";
                    }};
     };
@@ -309,16 +297,16 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            "install.cfg is not in plain text."),
         configurationError("install configuration file too long", configFile("EULA=Enable\n" + std::string(1048576, '#')),
                            "install.cfg is too long."),
-        // Under code page 1252.
+        // Under code page 1252, on a system that does not run the launcher with the UTF-8 code page.
         configurationError("install folder the code page cannot hold", args("INSTALLDIR=" + kitDir),
-                           unable + "The value of INSTALLDIR" + refused),
+                           unable + "The value of INSTALLDIR" + refused, E2E_SETUP_ANSI_EXE),
         configurationError("public runtime folder the code page cannot hold", args("/INSTALLDIRPUBLOOM=" + kitDir),
-                           unable + "The value of /INSTALLDIRPUBLOOM" + refused),
+                           unable + "The value of /INSTALLDIRPUBLOOM" + refused, E2E_SETUP_ANSI_EXE),
         configurationError("installer arguments the code page cannot hold", args("MSI_CMDLINE=KITNOTE=" + japanese),
-                           unable + "The value of MSI_CMDLINE" + refused),
+                           unable + "The value of MSI_CMDLINE" + refused, E2E_SETUP_ANSI_EXE),
         configurationError("installer log the code page cannot hold",
                            [japanese](FaultMatrixE2E& t) { return "/l*v " + t.stage.folder + japanese + ".log"; },
-                           unable + "The value of /l" + refused),
+                           unable + "The value of /l" + refused, E2E_SETUP_ANSI_EXE),
         configurationError("key without value in the install configuration file", configFile("EULA=Enable\nINSTALLDIR\n"),
                            "install.cfg is malformed in line 2.\nCheck data and formatting of the file."),
         configurationError("key without value in the runtime settings file",
