@@ -2,11 +2,12 @@
 # Every message box the launcher can show, in one language, on a virtual display: each row provokes
 # one box, msgbox-probe.exe finds it by caption, the caption and text are checked against the string
 # table, a screenshot of the box is saved as <out-dir>/<box>.png, its OK button is clicked, and the
-# launcher's full exit code is checked. The box language follows the user's UI language (LC_ALL);
-# /lang only picks the installer's transform.
-#   gallery.sh <en|ja|zh> <out-dir> <probe.exe> <launcher.exe> <hold_file.exe> <strings.rc> <32|64>
+# launcher's full exit code is checked. The box language follows the user's UI language
+# (LC_MESSAGES), whatever the code page (LC_CTYPE); /lang only picks the installer's transform.
+# <ansi-launcher.exe> is the launcher as a system without the UTF-8 process code page runs it.
+#   gallery.sh <en|ja|zh> <out-dir> <probe.exe> <launcher.exe> <hold_file.exe> <strings.rc> <32|64> <ansi-launcher.exe>
 set -uo pipefail
-lang=$1 out=$(realpath -m "$2") probe=$3 launcher=$4 holder=$5 strings=$6 bits=$7
+lang=$1 out=$(realpath -m "$2") probe=$3 launcher=$4 holder=$5 strings=$6 bits=$7 ansi_launcher=$8
 : "${WINEPREFIX:?WINEPREFIX must name the scratch prefix}"
 export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
@@ -21,13 +22,13 @@ table() {
 # window of the launcher may appear, and the exit code is the same. Whether a box appears does not
 # depend on its language, so the other languages show the boxes only.
 # box                   | set-up         | launcher arguments                | caption                           | text                        | text arguments          | button | exit
-missing-install-file    | -              | INSTALLCFG=C:\no\such\install.cfg | IDS_ERROR_TITLE                   | IDS_ERROR_OPEN_FILE         | C:\no\such\install.cfg  | OK     | -80
+missing-install-file    | -              | INSTALLCFG=C:\no\such\Łukasz日本.cfg | IDS_ERROR_TITLE                 | IDS_ERROR_OPEN_FILE         | C:\no\such\Łukasz日本.cfg | OK     | -80
 key-without-value       | cfg_keyless    | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_MALFORMED         | @cfg&3                  | OK     | -80
 not-plain-text          | cfg_not_utf8   | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_NOT_PLAIN_TEXT    | @cfg                    | OK     | -80
 file-too-long           | cfg_too_long   | INSTALLCFG=@cfg                   | IDS_ERROR_TITLE                   | IDS_ERROR_FILE_TOO_LONG     | @cfg                    | OK     | -80
 cfg-path-invalid        | -              | INSTALLCFG=C:\..\x.cfg            | IDS_ERROR_TITLE                   | IDS_ERROR_CFG_PATH_INVALID  | -                       | OK     | -80
 unsupported-switch      | -              | DEPLOYMENT_RULE_SET=C:\rules      | IDS_ERROR_TITLE                   | IDS_ERROR_SWITCHES          | "DEPLOYMENT_RULE_SET";  | OK     | -80
-not-representable       | -              | INSTALLDIR=C:\กขค                 | IDS_ERROR_TITLE                   | IDS_ERROR_NOT_REPRESENTABLE | INSTALLDIR              | OK     | -80
+not-representable       | ansi_launcher  | INSTALLDIR=C:\กขค                 | IDS_ERROR_TITLE                   | IDS_ERROR_NOT_REPRESENTABLE | INSTALLDIR              | OK     | -80
 runtime-file-unwritable | runtime_folder | AUTO_UPDATE=Enable                | IDS_ERROR_TITLE                   | IDS_ERROR_OPEN_FILE         | @runtime                | OK     | -80
 install-in-progress     | held_marker    | @guard                            | IDS_INSTALL_IN_PROGRESS_CAPTION   | IDS_INSTALL_IN_PROGRESS     | -                       | OK     | -1
 newer-build             | newer_kit      | -                                 | IDS_NEWER_BUILD_INSTALLED_CAPTION | IDS_NEWER_BUILD_INSTALLED   | -                       | OK     | -1
@@ -57,6 +58,8 @@ app_key='HKCU\Software\Wine\AppDefaults\mako-forge-setup.exe'
 runtime_folder=$WINEPREFIX/drive_c/ProgramData/Brennic/Mako
 
 # Set-ups, each with its undo where it leaves something behind (run whatever the outcome).
+ansi_launcher() { shipped_launcher=$launcher launcher=$ansi_launcher; }
+ansi_launcher_undo() { launcher=$shipped_launcher; }
 cfg_keyless() { printf '# line 3 lost its value\r\nEULA=Enable\r\nINSTALLDIR\r\n' >"$cfg"; }
 cfg_not_utf8() { printf 'EULA=Enable\r\nINSTALLDIR=C:\\\xff\r\n' >"$cfg"; }
 cfg_too_long() { head -c 1048576 /dev/zero | tr '\0' '#' >"$cfg"; }
