@@ -3,6 +3,7 @@
 // sharing and with delete-on-close by the running launcher, so that a second launcher cannot delete
 // it and the system removes it when the holder ends, however it ends.
 #include "driver/payload_paths.h"
+#include "platform/handles.h"
 
 // Fills out with the marker's path and creates Halden and Mako under the user data folder (an
 // existing folder is fine). Returns false when the user data folder cannot be found (nothing
@@ -10,10 +11,10 @@
 // "Fail to create directory <path>, ErrorCode is <code>". out is then not a usable path.
 bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]);
 
-// Creates the marker (CREATE_NEW, no sharing, delete on close) and holds it until the process ends.
-// Returns false, holding nothing new, when the path cannot be had or the file cannot be created,
-// for example because another launcher created it in between; each failure is logged.
-bool SetInstallFlag();
+// Creates the marker (CREATE_NEW, no sharing, delete on close); it is there while the returned
+// handle is held. Returns no handle when the path cannot be had or the file cannot be created, for
+// example because another launcher created it in between; each failure is logged.
+unique_handle SetInstallFlag();
 
 // What is found under the marker's name.
 enum class InstallFlagState {

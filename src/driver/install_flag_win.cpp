@@ -10,10 +10,6 @@
 
 namespace {
 
-// Never closed: the marker must stay held until the process ends, and delete-on-close then
-// removes it.
-HANDLE installFlagHandle = INVALID_HANDLE_VALUE;
-
 // CreateDirectoryA that accepts an existing folder; returns the failure code or 0.
 DWORD createFolder(const char* path) {
     if (CreateDirectoryA(path, nullptr)) return 0;
@@ -54,20 +50,16 @@ bool GetInstallFlagPath(char (&out)[payload::kPathCapacity]) {
     return true;
 }
 
-bool SetInstallFlag() {
+unique_handle SetInstallFlag() {
     char flagPath[payload::kPathCapacity] = {};
     if (!GetInstallFlagPath(flagPath)) {
         logit("Fail to get the file path for Mako install flag ");
-        return false;
+        return unique_handle();
     }
-    const HANDLE file = CreateFileA(flagPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        logit(tstrings::format("Fail to set installation flag, ErrorCode is %d", static_cast<int>(GetLastError())));
-        return false;
-    }
-    installFlagHandle = file;
-    return true;
+    unique_handle file(CreateFileA(flagPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file) logit(tstrings::format("Fail to set installation flag, ErrorCode is %d", static_cast<int>(GetLastError())));
+    return file;
 }
 
 InstallFlagState RemoveStaleInstallFlag(const char* flagPath) {

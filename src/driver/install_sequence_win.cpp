@@ -2,7 +2,6 @@
 // code, with a worker thread that writes the archives while the Windows Installer already runs.
 #include "driver/install_sequence.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -38,10 +37,6 @@
 
 namespace {
 
-// The installer's transform language and program, decided in the sequence's early steps.
-uint16_t transformLanguage = 0x0409;
-char msiexecPath[MAX_PATH] = {};
-
 // Log lines of the sequence carry the launcher's own unit and entry function.
 constexpr const char* kUnit = "wrapper";
 constexpr const char* kEntry = "WinMain";
@@ -58,7 +53,7 @@ void logExitCode(int code) {
 }
 
 // Step 5: an explicit /lang overrides the language of the user's preferences when supported.
-void applyLanguageSetting(InstallConfigData& config) {
+void applyLanguageSetting(InstallConfigData& config, uint16_t& transformLanguage) {
     if (!config.containsKey("/lang")) return;
     const int32_t requested = config.getLanguage();
     try {
@@ -89,12 +84,11 @@ void warnUnsupportedSystem(HINSTANCE module, bool silent) {
     logit("This is an unsupported operationg system.");
 }
 
-// Step 19: the event outlives the sequence (the package's processes wait on it). An event left by
-// another process may already be set, which the package would take for the archives being written.
-// The Windows error when there is no event: the package must then not be started at all, as it
-// would wait for an event that nobody sets.
-DWORD createArchiveEvent() {
-    static unique_handle cabEvent;
+// Step 19: the caller holds the event until the package's installer has ended (its processes wait
+// on it). An event left by another process may already be set, which the package would take for the
+// archives being written. The Windows error when there is no event: the package must then not be
+// started at all, as it would wait for an event that nobody sets.
+DWORD createArchiveEvent(unique_handle& cabEvent) {
     cabEvent.reset(CreateEventA(nullptr, TRUE, FALSE, payload::kCabExtractEventName));
     const DWORD created = GetLastError();
     // The package's wait depends on this event alone: say what the launcher got.
@@ -138,7 +132,7 @@ int RunInstallSequence(HINSTANCE module) { return RunInstallSequence(module, Get
 int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // 1-3: library search path, user-interface language, bitness.
     restrictDllSearchToSystemFolder();  // again, for callers other than the launcher's entry
-    transformLanguage = langIdOf(Locale::preferred());
+    uint16_t transformLanguage = langIdOf(Locale::preferred());
     const bool nativeX64 = !is32BitProcess();
     int exitCode = exit_code::PackageMissing;
     std::string publicRuntimeDir, installDir, installerArguments, installerLogPath;
@@ -154,7 +148,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // goes in the process code page, and a value that has no exact form there ends the run here,
     // before anything is written.
     const bool silent = config.isSilent();
-    applyLanguageSetting(config);
+    applyLanguageSetting(config, transformLanguage);
     const auto ansiSetting = [&](const char* key, std::string& value) {
         return !config.containsKey(key) || config.getStringSettingAnsi(key, value, silent);
     };
@@ -203,10 +197,12 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     // 12: systems older than Vista get a warning, not a refusal.
     if (osGeneration <= 1) warnUnsupportedSystem(module, silent);
 
-    // 13: hold the marker, unless its name is taken and the machine-wide lock guards the run alone.
+    // 13: hold the marker for the run, unless its name is taken and the machine-wide lock guards the
+    // run alone.
+    unique_handle installFlag;
     if (flagNameTaken) {
         LAUNCHER_LOG(WARNING, kEntry, "Going on without the install flag: the machine-wide installation lock is held");
-    } else if (!SetInstallFlag()) {
+    } else if (!(installFlag = SetInstallFlag())) {
         return exit_code::AnotherInstallRunning;
     }
 
@@ -230,6 +226,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     }
 
     // 16: the Windows Installer program.
+    char msiexecPath[MAX_PATH] = {};
     if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
         LAUNCHER_LOG(ERROR, kEntry, "The Windows Installer program could not be located: no readable "
                                     "InstallerLocation under HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
@@ -260,15 +257,16 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     if (UninstallLoomOrForgeIfSameVersionExists(silent, nativeX64) == 0) return exit_code::AnotherInstallRunning;
     logit(tstrings::format("szForgeExeCommand = %s\n", finalCommand.c_str()));
 
-    // 18: persist the settings before anything is installed. A failure ends the process at
-    // once, before any installer runs, with the configuration-error code.
+    // 18: persist the settings before anything is installed. A failure ends the run before any
+    // installer runs, with the configuration-error code.
     if (config.exportSettings() != 0) {
         logit("Error occurred while exporting configuration settings. Exiting installer.");
-        std::exit(exit_code::ConfigurationError);
+        return exit_code::ConfigurationError;
     }
 
     // 19-21: archives on the worker, the installer on this thread, one rerun on request.
-    if (const DWORD error = createArchiveEvent()) {
+    unique_handle cabEvent;
+    if (const DWORD error = createArchiveEvent(cabEvent)) {
         config.restoreSettings();
         return endOnPayloadWriteError(PayloadWriteError("Installer : Wrapper.CreateEvent ", error,
                                                         payload::kCabExtractEventName),

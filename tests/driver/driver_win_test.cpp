@@ -19,8 +19,7 @@
 
 namespace {
 
-// One test, in this order: SetInstallFlag holds the marker until this process ends. The marker held
-// by another launcher is shown end to end.
+// One test, in this order. The marker held by another launcher is shown end to end.
 TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeenAFolderIsNamed) {
     char flagPath[payload::kPathCapacity] = {};
     ASSERT_TRUE(GetInstallFlagPath(flagPath));
@@ -34,10 +33,14 @@ TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeenAFolderIsNamed) {
     EXPECT_EQ(InstallFlagState::CannotBeRemoved, RemoveStaleInstallFlag(flagPath)) << "a folder is no holder";
     EXPECT_TRUE(RemoveDirectoryA(flagPath));
 
-    ASSERT_TRUE(SetInstallFlag());
-    EXPECT_EQ(InstallFlagState::HeldByAnother, RemoveStaleInstallFlag(flagPath));
-    EXPECT_TRUE(present());
-    EXPECT_FALSE(SetInstallFlag()) << "a second launcher must not create it beside the first";
+    {
+        const unique_handle held = SetInstallFlag();
+        ASSERT_TRUE(held);
+        EXPECT_EQ(InstallFlagState::HeldByAnother, RemoveStaleInstallFlag(flagPath));
+        EXPECT_TRUE(present());
+        EXPECT_FALSE(SetInstallFlag()) << "a second launcher must not create it beside the first";
+    }
+    EXPECT_FALSE(present()) << "the marker outlived its holder";
 }
 
 // A system that cannot name the user data folder: no path is built from an empty text, and the
