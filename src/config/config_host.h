@@ -17,8 +17,6 @@ public:
     virtual std::string loadMessage(const void* module, unsigned id, size_t capacity) = 0;
     // An error box (title and text in UTF-8) with no owner window; returns when the user closed it.
     virtual void showErrorBox(const std::string& title, const std::string& text) = 0;
-    // Whether a file (UTF-8 name) opens for reading.
-    virtual bool canOpenForReading(const std::string& path) = 0;
     // Deletes a file (UTF-8 name); failures are of no interest to the caller.
     virtual void deleteFile(const std::string& path) = 0;
     // UTF-8 to the process code page into out; false when a character has no exact form there

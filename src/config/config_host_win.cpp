@@ -35,14 +35,6 @@ public:
         showMessageBox(text, title, MB_ICONERROR);
     }
 
-    bool canOpenForReading(const std::string& path) override {
-        std::string ansi;
-        if (!tstrings::utf8ToMultiByteExact(path, ansi)) return false;  // would name another file
-        unique_handle file(CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(file);
-    }
-
     void deleteFile(const std::string& path) override { DeleteFileW(tstrings::toUtf16(path).c_str()); }
 
     bool utf8ToAnsi(const std::string& text, std::string& out) override {

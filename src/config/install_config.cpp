@@ -317,8 +317,8 @@ int32_t InstallConfigData::CheckParams(SettingsContext& context, bool silent) {
                        "InstallConfigData::CheckParams");
     for (const KeyRecord& row : catalogue) {
         std::string value;
-        if (!context.valueOf(row.name, value)) continue;
-        const int32_t status = CheckParam(row, value);
+        if (!context.valueOf(row.name, value)) continue;  // only a key with a value is checked
+        const int32_t status = CheckParam(row);
         if (!reportSettingsError(status, quotedListEntry(row.name), silent, context)) {
             CONFIG_LOG(ERROR, "CheckParams", "CheckParams(" << row.name << ") failed with " << status);
             return status;
@@ -327,22 +327,12 @@ int32_t InstallConfigData::CheckParams(SettingsContext& context, bool silent) {
     return 0;
 }
 
-int32_t InstallConfigData::CheckParam(const KeyRecord& row, const std::string& value) {
-    if (row.enterpriseOnly && !IsInstallerEnterprise()) {
-        CONFIG_LOG(ERROR, "CheckParam", "The param is not supported.");
-        return config_status::RejectedArguments;
-    }
-    if (row.mustBeReadable) {
-        CONFIG_LOG(TRACE, "CheckParam", "Checking if file is accessible for read...");
-        if (!host.canOpenForReading(value)) return settings::status::ReadFailed;
-        if (row.mustBePlainText) CONFIG_LOG(TRACE, "CheckParam", "Checking if file is a plain text...");
-    }
-    return 0;
-}
-
-bool InstallConfigData::IsInstallerEnterprise() {
-    CONFIG_LOG(INFO, "IsInstallerEnterprise", "IsInstallerEnterprise is " << (enterpriseInstaller ? 1 : 0));
-    return enterpriseInstaller;
+int32_t InstallConfigData::CheckParam(const KeyRecord& row) {
+    // No build of this launcher is an enterprise installer: its keys are refused wherever they come from.
+    if (!row.enterpriseOnly) return 0;
+    CONFIG_LOG(INFO, "IsInstallerEnterprise", "IsInstallerEnterprise is 0");
+    CONFIG_LOG(ERROR, "CheckParam", "The param is not supported.");
+    return config_status::RejectedArguments;
 }
 
 void InstallConfigData::normalizeExport() {

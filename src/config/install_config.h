@@ -37,8 +37,7 @@ public:
     int32_t ImportRuntimeConfigSettings(SettingsContext& context, bool silent, bool asFound = false);
     int32_t ImportInstallConfigSettings(SettingsContext& context, const std::string& path, bool silent);
     int32_t CheckParams(SettingsContext& context, bool silent);
-    int32_t CheckParam(const KeyRecord& row, const std::string& value);
-    bool IsInstallerEnterprise();
+    int32_t CheckParam(const KeyRecord& row);
 
     // Writes the persistent settings before the installer runs; non-zero ends the installation.
     int32_t exportSettings();
@@ -100,7 +99,6 @@ private:
     SettingsContext backupConfig;
     bool defaultsApplied = false;
     const void* moduleHandle;
-    bool enterpriseInstaller = false;
     std::string logPath;
     std::set<std::string> ignoredRuntimeKeys;  // already logged as ignored
     // While the first pass over the arguments runs, its box (title, text) waits here.

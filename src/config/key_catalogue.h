@@ -21,8 +21,6 @@ struct KeyRecord {
     bool recorded;              // listed in the composed CMDLINE value
     bool installerPassThrough;  // a command-line argument of this key is appended to MSI_CMDLINE
     bool prefixMatch;           // an argument matches when it begins with the key (/qn, /l*v)
-    bool mustBeReadable;        // the value names a file that must open for reading
-    bool mustBePlainText;       // the value names a file meant to be plain text
     bool enterpriseOnly;        // accepted only by an enterprise installer
     ValueRule rule;
 

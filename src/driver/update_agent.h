@@ -16,8 +16,16 @@ constexpr const char* kProductCode = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
 constexpr const char* kVersionKey = "SOFTWARE\\Velmora\\Auto Update";
 constexpr const char* kRegistrationProgram = "\\Mako\\Mako Update\\maureg.exe";
 
-// ExtractAndInstallAU: a folder on the package's way is a link or junction; nothing was written.
-constexpr int32_t kAgentFolderLinked = -6;
+// Statuses of the agent's installation. They are logged and never become the launcher's exit code,
+// except kAgentFolderLinked; any other value is the Windows Installer's result.
+constexpr int32_t kAgentInstalled = 0;
+constexpr int32_t kAgentFolderNotCreated = -1;  // or the package path would not fit in MAX_PATH
+constexpr int32_t kAgentNotNewer = -2;          // an equal or newer agent is installed; nothing run
+constexpr int32_t kAgentInstallerOrRegistrationFailed = -3;
+constexpr int32_t kAgentRegistrationRaised = -4;
+constexpr int32_t kAgentPackageMissing = -5;
+constexpr int32_t kAgentFolderLinked = -6;  // a folder on the package's way is a link; nothing written
+constexpr int32_t kAgentCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE; nothing run
 
 // CreateProcess takes at most 32,767 characters including the terminator.
 constexpr size_t kProcessCommandCapacity = 32767;
@@ -38,16 +46,13 @@ ComposedCommand composeAgentInstallCommand(const std::string& msiexecPath, const
 bool IsLoomRegistered(bool nativeX64);
 
 // Writes the agent's package to <user data>\Brennic\Mako\AU\au.msi and installs it, the package
-// held against writing and deletion while it is installed. -1 when a folder cannot be created (or
-// the package path would not fit in MAX_PATH), update_agent::kAgentFolderLinked when one is a link
-// or junction (IsLinkedFolder), -5 when the package resource is missing, else InstallAutoUpdate's
-// status. The caller ignores the result except kAgentFolderLinked.
+// held against writing and deletion while it is installed. kAgentFolderNotCreated,
+// kAgentFolderLinked (IsLinkedFolder), kAgentPackageMissing, else InstallAutoUpdate's status.
 int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled);
 
-// 0 installed and registered; -2 an equal or newer agent is installed (nothing run); -3 no Windows
-// Installer path, or the registration program failed; -4 the registration step raised; 1639 the
-// install command could not be run as composed (nothing run); any other value the Windows
-// Installer's result of the agent installation (an old agent is then already removed).
+// kAgentInstalled (and registered), kAgentNotNewer, kAgentInstallerOrRegistrationFailed (no Windows
+// Installer path, or the registration program failed), kAgentRegistrationRaised, kAgentCommandTooLong,
+// or the Windows Installer's result of the agent installation (an old agent is then already removed).
 int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled);
 
 // The installed agent's "AUVersion" text (32-bit view). False when the key or value cannot be read.

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "driver/exit_codes.h"
 #include "driver/existing_installations_keys.h"
 #include "driver/payload_paths.h"
 #include "driver/user_data_folder.h"
@@ -99,11 +98,11 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
     char msiexec[MAX_PATH] = {};
     if (!GetWIPath(msiexec, sizeof msiexec)) {
         logit("Error: InstallAutoUpdate(), couldn't find WIPath");
-        return -3;
+        return kAgentInstallerOrRegistrationFailed;
     }
     if (!IsAUUpgradable()) {
         logit("AU is not upgradable - Installed version >= the bundled version.\n");
-        return -2;
+        return kAgentNotNewer;
     }
     // Composed (and refused) before the old agent's policy is read or the agent removed, so that a
     // refused command leaves both alone.
@@ -113,7 +112,7 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
                      "The update agent's install command was not run: it would be "
                          << command.failedLength << " characters long; at most " << kProcessCommandCapacity - 1
                          << " fit");
-        return exit_code::InvalidCommandLine;
+        return kAgentCommandTooLong;
     }
 
     const bool hadOlder = IsAUInstalledOlder();
@@ -154,19 +153,19 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
     try {
         const std::string program = joinPath(SysInfo::getProgramFilesCommonX86Dir(), kRegistrationProgram);
         const std::string arguments = program + tstrings::format(" -r loom %s", productVersion().source().c_str());
-        return Executor::ExecProcessWaitForFinish(program, arguments, 1) != 0 ? -3 : 0;
+        return Executor::ExecProcessWaitForFinish(program, arguments, 1) != 0 ? kAgentInstallerOrRegistrationFailed : kAgentInstalled;
     } catch (const std::exception& e) {
         reportException(e, SourceLocation{wrapper_utils::kUnit, "InstallAutoUpdate", kRegistrationLine});
     } catch (...) {
         reportUnknownException(SourceLocation{wrapper_utils::kUnit, "InstallAutoUpdate", kRegistrationLine});
     }
-    return -4;
+    return kAgentRegistrationRaised;
 }
 
 int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
     char userData[MAX_PATH] = {};
     // Without the folder the package would land under the drive's root, where anyone may write.
-    if (!RequireUserDataFolder(userData)) return -1;
+    if (!RequireUserDataFolder(userData)) return kAgentFolderNotCreated;
     const std::string brennic = std::string(userData) + "\\Brennic\\";
     const std::string mako = brennic + "Mako\\";
     const std::string agent = mako + "AU\\";
@@ -176,7 +175,7 @@ int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
         LAUNCHER_LOG(ERROR, "ExtractAndInstallAU",
                      "The update agent's package path would be " << package.size() << " characters long; at most "
                                                                  << MAX_PATH - 1 << " fit");
-        return -1;
+        return kAgentFolderNotCreated;
     }
     const struct {
         const std::string& folder;
@@ -189,11 +188,11 @@ int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
     for (const auto& f : folders) {
         if (!CreateDirectoryA(f.folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
             logit(f.failure);
-            return -1;
+            return kAgentFolderNotCreated;
         }
         if (IsLinkedFolder(f.folder)) return kAgentFolderLinked;
     }
     unique_handle held;
-    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId), payload::kInstallerResourceType, package, &held)) return -5;
+    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId), payload::kInstallerResourceType, package, &held)) return kAgentPackageMissing;
     return InstallAutoUpdate(package, autoUpdateEnabled);
 }

@@ -22,7 +22,6 @@ public:
         return id == 3073 ? "title" : "[" + std::to_string(id) + "] <%s> <%s>";
     }
     void showErrorBox(const std::string& title, const std::string& text) override { boxes.emplace_back(title, text); }
-    bool canOpenForReading(const std::string&) override { return false; }
     void deleteFile(const std::string&) override {}
     bool utf8ToAnsi(const std::string& text, std::string& out) override {
         out = text;

@@ -77,7 +77,7 @@ TEST(UserDataFolder, MissingFolderSkipsTheUpdateAgent) {
         ~Restore() { SetUserDataFolderSource(real); }
     } restore{SetUserDataFolderSource([](char(&)[MAX_PATH]) {})};
 
-    EXPECT_EQ(-1, ExtractAndInstallAU(GetModuleHandleA(nullptr), true));
+    EXPECT_EQ(update_agent::kAgentFolderNotCreated, ExtractAndInstallAU(GetModuleHandleA(nullptr), true));
     EXPECT_FALSE(fileExists("\\Brennic") || fileExists("Brennic"));
     const std::string logged = wintest::readFile(log);
     EXPECT_NE(std::string::npos, logged.find("\tERROR: The user data folder (FOLDERID_LocalAppDataLow) could not be "
