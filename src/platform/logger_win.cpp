@@ -1,6 +1,9 @@
 // The Windows log sink: one open-append-close per entry under a deny-write share mode, so that
 // the worker thread and other processes (the update scheduler) never interleave inside a line.
 #include <errno.h>
+#include <stdlib.h>
+
+#include <atomic>
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -19,6 +22,12 @@ constexpr int kShareDenyWrite = _SH_DENYWR;                   // 0x20
 constexpr int kPermissions = _S_IREAD | _S_IWRITE;            // 0x180
 constexpr int kOpenAttempts = 10;
 constexpr int kLinkedLog = -2;
+// A log that another writer holds for the moment (a thread of ours, another launcher, the update
+// scheduler) is waited for up to this long, so that writers at the same time lose no line. Once a
+// line was lost that way, someone holds the file for good: the following lines get only
+// kOpenAttempts until one is written again.
+constexpr DWORD kContendedWaitMs = 2000;
+std::atomic<bool> logHeldForGood{false};
 
 // Made anew with _O_EXCL where nothing is, which never follows a link, dangling or not; an existing
 // log reached through a link is left unwritten (kLinkedLog): the log lives in a folder the user can
@@ -81,15 +90,24 @@ void Logger::log(int32_t level, const char* file, uint32_t line, const char* fun
                          GetCurrentProcessId(), GetCurrentThreadId()};
     const std::string entry = composeLogEntry(stamp, processName, level, file, line, function, message);
 
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    const DWORD started = GetTickCount();
+    for (int attempt = 1;; ++attempt) {
         const int fd = openLog(path);
         if (fd >= 0) {
             _write(fd, entry.data(), static_cast<unsigned>(entry.size()));  // a failed write is not reported
             _close(fd);
+            logHeldForGood = false;
             return;
         }
         if (fd == kLinkedLog) return;  // the line is dropped: retrying would meet the same link
+        const unsigned long error = _doserrno;
+        const bool heldByAnother = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (attempt >= kOpenAttempts &&
+            (!heldByAnother || logHeldForGood || GetTickCount() - started >= kContendedWaitMs)) {
+            // Missing folder, no access, or held for longer than the wait: the line is dropped.
+            if (heldByAnother) logHeldForGood = true;
+            return;
+        }
         Sleep(1);
     }
-    // Held by another writer for longer than the retries last: the line is dropped.
 }
