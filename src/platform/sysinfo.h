@@ -35,7 +35,10 @@ std::string getProgramFilesCommonX86Dir();
 
 }  // namespace SysInfo
 
-// The system's processor architecture is AMD64.
+// A 64-bit Windows runs on this processor architecture (PROCESSOR_ARCHITECTURE_*): x64, ARM64 or
+// Itanium, each with a 64-bit registry view beside the 32-bit one.
+bool is64BitArchitecture(WORD processorArchitecture);
+// The system's native architecture (GetNativeSystemInfo) is a 64-bit one.
 bool is64BitOS();
 // 32-bit Windows, or a 32-bit process under WOW64 (IsWow64Process is then not asked on 32-bit Windows).
 bool is32BitProcess();

@@ -170,10 +170,15 @@ std::string getProgramFilesCommonX86Dir() {
 
 }  // namespace SysInfo
 
+bool is64BitArchitecture(WORD processorArchitecture) {
+    return processorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 || processorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ||
+           processorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
 bool is64BitOS() {
     SYSTEM_INFO info{};
     GetNativeSystemInfo(&info);
-    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+    return is64BitArchitecture(info.wProcessorArchitecture);
 }
 
 bool is32BitProcess() { return !is64BitOS() || SysInfo::isWow64(); }

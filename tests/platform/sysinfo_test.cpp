@@ -18,8 +18,15 @@ struct SeenAtStaticConstruction {
     std::string logPath = globalLogger.path;
 } seenAtStaticConstruction;
 
+// ARM64 Windows runs x86 and x64 programs too, with the same two registry views as x64.
+TEST(SysInfo, SixtyFourBitWindowsOnEveryArchitectureThatHasIt) {
+    for (const WORD architecture : {PROCESSOR_ARCHITECTURE_AMD64, PROCESSOR_ARCHITECTURE_ARM64, PROCESSOR_ARCHITECTURE_IA64})
+        EXPECT_TRUE(is64BitArchitecture(architecture)) << architecture;
+    for (const WORD architecture : {PROCESSOR_ARCHITECTURE_INTEL, PROCESSOR_ARCHITECTURE_ARM, PROCESSOR_ARCHITECTURE_UNKNOWN})
+        EXPECT_FALSE(is64BitArchitecture(architecture)) << architecture;
+}
+
 TEST(SysInfo, BitnessAndProcessWideObjectsBeforeOrdinaryStatics) {
-    EXPECT_TRUE(is64BitOS());
     EXPECT_EQ(kBuiltFor32Bit, is32BitProcess());
     EXPECT_NE(0, seenAtStaticConstruction.generation);
     EXPECT_EQ(osGeneration, seenAtStaticConstruction.generation);
