@@ -38,6 +38,16 @@ std::string formatSettingsMessage(const std::string& pattern, const std::string&
         }
         text += pattern[i];
     }
-    if (capacity > 0 && text.size() > capacity - 1) text.resize(capacity - 1);
+    if (capacity > 0 && text.size() > capacity - 1) {
+        text.resize(capacity - 1);
+        // The text is UTF-8: a character the cut went through goes whole, or a box would show nothing.
+        size_t lead = text.size();
+        while (lead > 0 && text.size() - lead < 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+        if (lead > 0) {
+            const unsigned char first = static_cast<unsigned char>(text[lead - 1]);
+            const size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+            if (text.size() - (lead - 1) < length) text.resize(lead - 1);
+        }
+    }
     return text;
 }

@@ -21,6 +21,7 @@ const SettingsMessage* settingsMessageFor(int32_t status);
 
 // Replaces the message's %s placeholders by first and second in order ("%%" gives "%"; any other
 // directive stays as written, so a message can never read arguments it was not given) and cuts the
-// result to capacity - 1 bytes, as a fixed buffer of that capacity would.
+// result (UTF-8) to capacity - 1 bytes, as a fixed buffer of that capacity would, but never inside a
+// character.
 std::string formatSettingsMessage(const std::string& pattern, const std::string& first, const std::string& second,
                                   size_t capacity);

@@ -8,6 +8,7 @@
 
 #include "config/config_host.h"
 #include "config/key_catalogue.h"
+#include "config/settings_messages.h"
 #include "settings/memory_file_system.h"
 
 namespace {
@@ -100,6 +101,15 @@ TEST_F(InstallConfigTest, ValueRulesOfTheCatalogue) {
         EXPECT_EQ(row.key ? row.stored : "", row.key ? fresh.getStringSetting(row.key) : "");
     }
     EXPECT_TRUE(host.boxes.empty()) << "silent";
+}
+
+// A long file name cuts the box text; a character the cut goes through is left out whole, as a box
+// shows nothing of text that is not UTF-8.
+TEST(SettingsMessage, CutNeverSplitsACharacter) {
+    const std::string kanji = "\xE6\x97\xA5";
+    for (size_t capacity : {3, 4, 5}) EXPECT_EQ("ab", formatSettingsMessage("a%s", "b" + kanji, "", capacity)) << capacity;
+    EXPECT_EQ("ab" + kanji, formatSettingsMessage("a%s", "b" + kanji, "x", 6));
+    EXPECT_EQ("100%", formatSettingsMessage("100%%", "", "", 0));
 }
 
 }  // namespace
