@@ -34,12 +34,16 @@ trap wine_prefix_stop EXIT
 
 out=$root/build/main-job
 rm -rf "$out" && mkdir -p "$out"
+# Paths are converted here and Wine's output goes through files: the output of a wine command
+# (winepath included) captured through a pipe can hang while Wine's system processes hold it.
+windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+unix_path() { local p=${1#[Cc]:}; printf '%s/drive_c%s' "$prefix" "${p//\\//}"; }
 launcher=$root/build/$preset/mako-forge-setup.exe
 runner=$root/build/$preset/tools/exit_code_runner.exe
 
 echo "Running: mako-forge-setup.exe /s $*"
 start=$(date +%s.%N)
-wine "$runner" --out "$(winepath -w "$out/exit-code.txt")" "$(winepath -w "$launcher")" /s "$@" \
+wine "$runner" --out "$(windows_path "$out/exit-code.txt")" "$(windows_path "$launcher")" /s "$@" \
   >"$out/runner.out" 2>&1 </dev/null || true
 end=$(date +%s.%N)
 wineserver -w >/dev/null 2>&1 </dev/null || true
@@ -63,12 +67,13 @@ echo "Uninstall entry of the kit:"
 query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' "$view" | grep -i 61C2D8 | sed 's/^/  /' || echo "  (none)"
 echo
 if [ -n "$home" ]; then
-  unix_home=$(winepath -u "$home" 2>/dev/null)
+  unix_home=$(unix_path "$home")
   echo "Files in $home:"
   (cd "$unix_home" && find . -type f | sort | sed 's/^\.\//  /')
 fi
 echo
-temp=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null </dev/null | tr -d '\r')" 2>/dev/null)
+wine cmd /c echo %TEMP% >"$out/temp.txt" 2>/dev/null </dev/null
+temp=$(unix_path "$(tr -d '\r' <"$out/temp.txt")")
 log=$temp/musched.log
 echo "Extracted payload (work folder):"
 find "$prefix/drive_c/users" -path '*/Halden/Mako/forge*' -type f -printf '  %P  %s bytes\n' 2>/dev/null | sed 's|^  .*/Halden/|  Halden/|'

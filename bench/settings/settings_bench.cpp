@@ -36,7 +36,7 @@ std::string settingsText(size_t size) {
         switch (i % 8) {
             case 0: text += "# written by the setup launcher, entry " + n + "\r\n"; break;
             case 1: text += "auto_update=Enable\n"; break;
-            case 2: text += "  INSTALLDIR : C:\\Program Files\\Mako\\jdk-3.1.0_" + n + "  \r\n"; break;
+            case 2: text += "  INSTALLDIR : C:\\Program Files\\Mako\\forge-3.1.0_" + n + "  \r\n"; break;
             case 3: text += "\n"; break;
             default: text += "CUSTOM_KEY_" + n + "=value number " + n + "\n";
         }

@@ -9,7 +9,7 @@
 // program: the launcher deletes loom.exe after the run, and its folder belongs to the kit.)
 //
 // Understood: /s, LAUNCHEDFROMFORGE=1, NOSTARTMENU=1, REBOOT=... (accepted, no effect) and
-// INSTALLDIR=<folder> (the runtime's folder; default: "jre" beside this program).
+// INSTALLDIR=<folder> (the runtime's folder; default: "loom" beside this program).
 // Exit code: the installer's, or the system error when it cannot be started.
 #include <windows.h>
 #include <shellapi.h>
@@ -42,7 +42,7 @@ int main() {
     stand_in::appendToFile(stand_in::recordPath(L"MAKO_LOOM_RECORD", L"loom-calls.txt"), stand_in::toUtf8(commandLine) + "\n");
 
     const std::wstring folder = stand_in::folderOf(stand_in::ownPath());
-    std::wstring home = folder + L"\\jre";
+    std::wstring home = folder + L"\\loom";
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
     const std::wstring installDir = L"INSTALLDIR=";

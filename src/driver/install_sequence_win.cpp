@@ -213,7 +213,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     unique_handle heldPackage;
     bool packageWritten = false;
     try {
-        packageWritten = GetMsiPath(msiPath, nativeX64) &&
+        packageWritten = PrepareMsiPath(msiPath, nativeX64) &&
                          writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId),
                                              payload::kInstallerResourceType, msiPath, &heldPackage);
     } catch (const PayloadWriteError& e) {
@@ -274,11 +274,11 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     }
     {
         ArchiveWorker archiveWorker(module);
-        exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+        exitCode = static_cast<int>(Executor::ExecProcessWithMessageLoop(msiexecPath, finalCommand));
         char installStatus[512] = {};
         if (GetInstallStatus(installStatus, sizeof installStatus) && std::strcmp(installStatus, "reinstall") == 0) {
             SetInstallStatus(nullptr);
-            exitCode = static_cast<int>(Executor::ExecProcessWithAtlMessageLoop(msiexecPath, finalCommand));
+            exitCode = static_cast<int>(Executor::ExecProcessWithMessageLoop(msiexecPath, finalCommand));
         }
         heldPackage.reset();
         // An archive that could not be written ends the run once its installer is done with it; the

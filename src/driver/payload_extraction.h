@@ -12,7 +12,7 @@
 
 // Creates <user data folder>\Halden\, Halden\Mako\ and the work folder, each checked with
 // IsLinkedFolder right after: true (an ERROR names the folder) when one is a link or junction, and
-// the run must then end before writing anything there. A path that does not fit is left to GetMsiPath.
+// the run must then end before writing anything there. A path that does not fit is left to PrepareMsiPath.
 bool PayloadFoldersLinked(bool nativeX64);
 
 // Fills out with <user data folder>\Halden\Mako\forge<version>[_x64]\forge<version>.msi and creates
@@ -21,12 +21,12 @@ bool PayloadFoldersLinked(bool nativeX64);
 // Returns false, leaving out empty and creating nothing, when the user data folder cannot be found
 // or a path would not fit in 260 bytes; both are logged at ERROR. The install sequence then ends as
 // for a missing package resource (exit code 1); it has checked the user data folder before.
-bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64);
+bool PrepareMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64);
 
 // Fills out with <work folder>\<baseName>.cab, creating Halden, Mako and the work folder (not the
 // user data folder itself). Returns false, out empty, nothing created, when the user data folder
 // cannot be found or a path would not fit (logged at ERROR); ExtractCabs then skips that archive.
-bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64);
+bool PrepareCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64);
 
 // What the archive worker is given and what it leaves for the sequence, which reads failure only
 // after the worker thread has ended.

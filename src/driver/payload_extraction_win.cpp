@@ -32,7 +32,7 @@ bool PayloadFoldersLinked(bool nativeX64) {
     return false;
 }
 
-bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
+bool PrepareMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
     char userData[MAX_PATH] = {};
     out[0] = '\0';
     if (!RequireUserDataFolder(userData)) return false;
@@ -49,7 +49,7 @@ bool GetMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64) {
     return true;
 }
 
-bool GetCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64) {
+bool PrepareCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64) {
     char userData[MAX_PATH] = {};
     out[0] = '\0';
     if (!RequireUserDataFolder(userData)) return false;
@@ -73,7 +73,7 @@ DWORD WINAPI ExtractCabs(LPVOID parameter) {
         for (const payload::ArchiveResource& archive : payload::kArchives) {
             const std::string baseName = payload::archiveBaseName(archive.prefix);
             char path[payload::kPathCapacity] = {};
-            if (!GetCabPath(path, baseName.c_str(), nativeX64)) continue;
+            if (!PrepareCabPath(path, baseName.c_str(), nativeX64)) continue;
             // A missing archive resource is skipped; the package will report what it lacks. The
             // worker cannot know when the installer is done with an archive, so each stays held
             // until the process ends.

@@ -4,8 +4,8 @@
 
 #include "driver/existing_installations_keys.h"
 #include "driver/installer_command.h"
-#include "platform/all_utils.h"
 #include "platform/executor.h"
+#include "platform/file_system.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
 

@@ -7,9 +7,9 @@
 #include "driver/user_data_folder.h"
 #include "driver/windows_installer.h"
 #include "driver/wrapper_utils_log.h"
-#include "platform/all_utils.h"
 #include "platform/errors.h"
 #include "platform/executor.h"
+#include "platform/file_system.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
@@ -91,7 +91,7 @@ bool IsAUOlderThanForge3() {
 uint32_t UninstallAU() {
     char msiexec[2048] = {};
     GetWIPath(msiexec, sizeof msiexec);
-    return Executor::ExecProcessWithAtlMessageLoop(msiexec, tstrings::format("\"%s\" /x %s /qn", msiexec, kProductCode));
+    return Executor::ExecProcessWithMessageLoop(msiexec, tstrings::format("\"%s\" /x %s /qn", msiexec, kProductCode));
 }
 
 int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
@@ -126,13 +126,13 @@ int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
             WRAPPER_UTILS_LOG(WARNING, kScheduleNotReadLine, "InstallAutoUpdate",
                               "Failed to get existing AU schedule setting.");
         }
-        keptNotify = config.getNotifyType();
+        keptNotify = config.readOrResetNotifyType();
     }
 
     if (IsAUInstalledOlder()) UninstallAU();
     logit(enabled ? "Auto Update is enabled" : "Auto Update is disabled via configuration settings");
 
-    const uint32_t rc = Executor::ExecProcessWithAtlMessageLoop(msiexec, command.command);
+    const uint32_t rc = Executor::ExecProcessWithMessageLoop(msiexec, command.command);
     if (rc != 0) {
         logit("Auto Update install failed");
         return static_cast<int32_t>(rc);

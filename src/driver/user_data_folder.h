@@ -5,7 +5,7 @@
 
 #include "platform/win32.h"
 
-// Fills out with userDataFolder (see platform/all_utils.h). When the folder cannot be found, logs
+// Fills out with userDataFolder (see platform/file_system.h). When the folder cannot be found, logs
 // an ERROR naming it and returns false with out empty: a path composed from an empty folder would
 // lie under the current drive's root or the current folder, where any user can create it first.
 // The install sequence then ends with exit_code::UserDataFolderMissing before writing anything.

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "driver/payload_paths.h"
-#include "platform/all_utils.h"
+#include "platform/file_system.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/sysinfo.h"

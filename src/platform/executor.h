@@ -53,7 +53,7 @@ public:
     static uint32_t ExecProcessWaitForFinish(const std::string& program, const std::string& arguments,
                                              int32_t windowMode);
     // The same, visible, dispatching window messages while the child runs.
-    static uint32_t ExecProcessWithAtlMessageLoop(const std::string& program, const std::string& arguments);
+    static uint32_t ExecProcessWithMessageLoop(const std::string& program, const std::string& arguments);
 
 private:
     std::string applicationPath;

@@ -167,7 +167,7 @@ uint32_t Executor::ExecProcessWaitForFinish(const std::string& program, const st
     }
 }
 
-uint32_t Executor::ExecProcessWithAtlMessageLoop(const std::string& program, const std::string& arguments) {
+uint32_t Executor::ExecProcessWithMessageLoop(const std::string& program, const std::string& arguments) {
     try {
         Executor executor(program);
         executor.setArguments(arguments);

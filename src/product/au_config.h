@@ -92,7 +92,7 @@ public:
     void setSchedule(const Schedule& s);
     // 0: ask before downloading, 1: before installing. Missing or inconsistent values are reset to 0
     // (stored when possible); never raises a standard exception.
-    int32_t getNotifyType();
+    int32_t readOrResetNotifyType();
     // Other types than 0 and 1 are logged and refused with "unknown notifyType"; nothing is written.
     void setNotifyType(int32_t type);
 

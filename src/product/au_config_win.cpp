@@ -166,7 +166,7 @@ void Config::setSchedule(const Schedule& s) {
     regData.setValue(values::UpdateMin, s.updateMin);
 }
 
-int32_t Config::getNotifyType() {
+int32_t Config::readOrResetNotifyType() {
     try {
         const uint32_t download = regData.getValue(values::NotifyDownload);
         const uint32_t install = regData.getValue(values::NotifyInstall);

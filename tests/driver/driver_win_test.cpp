@@ -11,7 +11,7 @@
 #include "driver/public_runtime.h"
 #include "driver/update_agent.h"
 #include "driver/user_data_folder.h"
-#include "platform/all_utils.h"
+#include "platform/file_system.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/registry.h"

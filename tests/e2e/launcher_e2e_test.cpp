@@ -34,6 +34,10 @@ void expectInstalled(const LauncherRun& run, bool japanese) {
     std::string makoHome;
     readString(kKitKey, "MakoHome", makoHome, kLauncherView);
     EXPECT_FALSE(makoHome.empty() || fileExists(makoHome + "\\loom.exe")) << makoHome;
+    std::string runtimeHome;  // loom.exe's own default: no folder was asked for
+    readString(kRuntimeKey, "MakoHome", runtimeHome, kLauncherView);
+    if (!makoHome.empty() && makoHome.back() != '\\') makoHome += '\\';
+    EXPECT_EQ(makoHome + "loom\\", runtimeHome);
 
     EXPECT_EQ("Wrapper exit code: 0", run.lastMessage()) << run.log;
 }

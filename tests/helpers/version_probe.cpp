@@ -1,7 +1,7 @@
 // version_probe <output file>   writes "<osGeneration> <major>.<minor> <is32BitProcess>\n<userDataFolder>\n"
 #include <cstdio>
 
-#include "platform/all_utils.h"
+#include "platform/file_system.h"
 #include "platform/sysinfo.h"
 
 int main(int argc, char** argv) {

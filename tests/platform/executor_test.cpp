@@ -32,7 +32,7 @@ TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
     // A posted message waiting in the queue must not end the message-loop wait before the child does.
     PostThreadMessageA(GetCurrentThreadId(), WM_USER + 7, 0, 0);
     for (const auto& row : rows) {
-        EXPECT_EQ(row.code, row.messageLoop ? Executor::ExecProcessWithAtlMessageLoop(row.program, row.arguments)
+        EXPECT_EQ(row.code, row.messageLoop ? Executor::ExecProcessWithMessageLoop(row.program, row.arguments)
                                             : Executor::ExecProcessWaitForFinish(row.program, row.arguments, 1))
             << row.program << " " << row.arguments;
         EXPECT_THAT(wintest::readFile(logPath), HasSubstr(row.logged));

@@ -2,7 +2,7 @@
 // the Windows error as exit code, is shown end to end (tests/e2e).
 #include <gtest/gtest.h>
 
-#include "platform/all_utils.h"
+#include "platform/file_system.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"

@@ -50,9 +50,9 @@ TEST_F(PolicyStoreTest, ScheduleAndNotificationRoundTripInEachLayout) {
     }
 
     au::Config config(1, policy);
-    EXPECT_EQ(0, config.getNotifyType()) << "missing: download";
+    EXPECT_EQ(0, config.readOrResetNotifyType()) << "missing: download";
     key("mucheck").setDword("NotifyInstall", 1);  // both flags: inconsistent
-    EXPECT_EQ(0, au::Config(1, policy).getNotifyType());
+    EXPECT_EQ(0, au::Config(1, policy).readOrResetNotifyType());
     EXPECT_EQ(0u, key("mucheck").queryDword("NotifyInstall")) << "reset to download";
 }
 

@@ -20,7 +20,7 @@ namespace {
 // Lines of realistic settings, cut or padded to exactly size bytes.
 std::string settingsText(size_t size) {
     std::string text;
-    for (int i = 0; text.size() < size; ++i) text += "INSTALLDIR_" + std::to_string(i) + "=C:\\Program Files\\Mako\\jdk\n";
+    for (int i = 0; text.size() < size; ++i) text += "INSTALLDIR_" + std::to_string(i) + "=C:\\Program Files\\Mako\\forge\n";
     text.resize(size);
     text.back() = '\n';
     return text;
@@ -43,7 +43,7 @@ TEST(Files, ReadingLimitsAndFailures) {
     }
     const char* value = nullptr;
     EXPECT_EQ(0, api.getString(h, "INSTALLDIR_0", &value));
-    EXPECT_STREQ("C:\\Program Files\\Mako\\jdk", value ? value : "");
+    EXPECT_STREQ("C:\\Program Files\\Mako\\forge", value ? value : "");
     api.destroyContext(h);
     fs::remove_all(root);
 }

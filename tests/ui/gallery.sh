@@ -49,7 +49,11 @@ entry() {
     in_lang && $1 == id { s = $0; sub(/^[^"]*"/, "", s); sub(/"[^"]*$/, "", s); print s; exit }' "$strings"
 }
 
-profile=$(wine cmd /c 'echo %USERPROFILE%' </dev/null 2>/dev/null | tr -d '\r')
+# Through a file, not a pipe: Wine's system processes may hold a wine command's output open.
+profile_file=$(mktemp)
+wine cmd /c 'echo %USERPROFILE%' >"$profile_file" 2>/dev/null </dev/null
+profile=$(tr -d '\r' <"$profile_file")
+rm -f "$profile_file"
 unix_c() { local p=${1#C:}; printf '%s/drive_c%s' "$WINEPREFIX" "${p//\\//}"; }
 mako=$(unix_c "$profile\\AppData\\LocalLow\\Halden\\Mako")
 [ "$bits" = 64 ] && view=/reg:64 suffix=_x64 || view=/reg:32 suffix=

@@ -1,5 +1,5 @@
 #pragma once
-// Folder and file helpers of the driver.
+// File-system helpers of the driver: the per-user data folder and whether a path exists.
 #include <string>
 
 #include "platform/win32.h"

@@ -1,4 +1,4 @@
-#include "platform/all_utils.h"
+#include "platform/file_system.h"
 
 #include <shlobj.h>
 
