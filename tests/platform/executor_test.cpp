@@ -19,14 +19,14 @@ TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
     wintest::ScopedValue redirect(globalLogger.path, logPath);
     const std::string cmd = systemFolder() + "\\cmd.exe";
     const struct { bool messageLoop; std::string program, arguments; uint32_t code; std::string logged; } rows[] = {
-        {false, "", "/qn", 1627, "Executor:305 (Executor::ExecProcessWaitForFinish)]\r\n\tERROR: ExecutorError in "
+        {false, "", "/qn", 1627, "\tERROR: ExecutorError in "
                                  "Executor::ExecProcessWaitForFinish applicationPath is empty"},
-        {true, " ", "/qn", 1627, "Executor:356 (Executor::ExecProcessWithAtlMessageLoop)]\r\n\tERROR: ExecutorError in "
+        {true, " ", "/qn", 1627, "\tERROR: ExecutorError in "
                                  "Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"},
-        {false, cmd, "/c exit 1603", 1603, "Executor:198 (Executor::finishExecution)]\r\n\tERROR: Executor."
+        {false, cmd, "/c exit 1603", 1603, "\tERROR: Executor."
                                           "finishExecution(): Process execution  failed with system error "},
         {false, systemFolder() + "\\no-such-program.exe", "/s", 2,
-         "Executor:114 (Executor::exec)]\r\n\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
+         "\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
         {true, cmd, "/c exit 3010", 3010, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 3010\r\n"},
     };
     // A posted message waiting in the queue must not end the message-loop wait before the child does.
