@@ -16,6 +16,13 @@ set(MAKO_FULL_VERSION "${MAKO_VERSION}-${MAKO_VERSION_BUILD}")
 set(MAKO_VERSION_DOTTED "${MAKO_VERSION_MAJOR}.${MAKO_VERSION_MINOR}.${MAKO_VERSION_MICRO}.${MAKO_VERSION_UPDATE}")
 set(MAKO_ARCHIVE_TAG "${MAKO_VERSION_MAJOR}${MAKO_VERSION_MINOR}${MAKO_VERSION_MICRO}${MAKO_VERSION_UPDATE}0")
 
+# The development kit's product code of this version for 32 and 64 bits:
+# "{<bits>61C2D8-E3A5-11D6-B94C-00C0A92<minor>0<update>0}".
+foreach(bits 32 64)
+  set(MAKO_KIT_PRODUCT_CODE_${bits}
+    "{${bits}61C2D8-E3A5-11D6-B94C-00C0A92${MAKO_VERSION_MINOR}0${MAKO_VERSION_UPDATE}0}")
+endforeach()
+
 # product_facts_generate(): writes <build>/generated/product_facts.h and launcher.manifest and puts
 # that folder on every target's include path (after project()).
 function(product_facts_generate)
