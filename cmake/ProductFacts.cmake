@@ -23,6 +23,10 @@ foreach(bits 32 64)
     "{${bits}61C2D8-E3A5-11D6-B94C-00C0A92${MAKO_VERSION_MINOR}0${MAKO_VERSION_UPDATE}0}")
 endforeach()
 
+# The update agent the launcher carries, and the product code every agent release shares.
+set(MAKO_AGENT_VERSION 2.3.27.9)
+set(MAKO_AGENT_PRODUCT_CODE "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}")
+
 # product_facts_generate(): writes <build>/generated/product_facts.h and launcher.manifest and puts
 # that folder on every target's include path (after project()).
 function(product_facts_generate)
