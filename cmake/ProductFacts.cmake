@@ -27,6 +27,9 @@ endforeach()
 set(MAKO_AGENT_VERSION 2.3.27.9)
 set(MAKO_AGENT_PRODUCT_CODE "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}")
 
+# The named event the launcher sets once every archive is written; the kit's package waits on it.
+set(MAKO_CAB_EXTRACT_EVENT_NAME HaldenForgeCabExtractWaitEvent)
+
 # product_facts_generate(): writes <build>/generated/product_facts.h and launcher.manifest and puts
 # that folder on every target's include path (after project()).
 function(product_facts_generate)
