@@ -40,7 +40,7 @@ namespace {
 
 // The installer's transform language and program, decided in the sequence's early steps.
 uint16_t transformLanguage = 0x0409;
-char msiexecPath[MAX_PATH] = {};
+std::string msiexecPath;
 
 // Log lines of the sequence carry the launcher's own unit and entry function.
 constexpr const char* kUnit = "wrapper";
@@ -230,7 +230,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     }
 
     // 16: the Windows Installer program.
-    if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
+    if (!GetWIPath(msiexecPath)) {
         LAUNCHER_LOG(ERROR, kEntry, "The Windows Installer program could not be located: no readable "
                                     "InstallerLocation under HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
         return exit_code::NoInstallerPath;
