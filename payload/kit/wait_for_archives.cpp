@@ -15,9 +15,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "product_facts.h"
+
 namespace {
 
-const char kEventName[] = "HaldenForgeCabExtractWaitEvent";
+const char kEventName[] = MAKO_CAB_EXTRACT_EVENT_NAME;
 // Generous: the real archives are about 181 MB. A launcher that died before setting the event
 // must not leave the installer hanging for ever; failing then is the honest result.
 const DWORD kWaitLimitMs = 10 * 60 * 1000;

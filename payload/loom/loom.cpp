@@ -17,10 +17,11 @@
 #include <string>
 
 #include "common/stand_in_support.h"
+#include "product_facts.h"
 
 namespace {
 
-const wchar_t kPackage[] = L"loom3.1.0_27.msi";
+const wchar_t kPackage[] = L"loom" MAKO_VERSION ".msi";
 
 DWORD install(const std::wstring& package, const std::wstring& home) {
     wchar_t system[MAX_PATH];

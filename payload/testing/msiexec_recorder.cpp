@@ -56,6 +56,7 @@
 #include <vector>
 
 #include "common/stand_in_support.h"
+#include "product_facts.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ long long performanceCounter() {
 std::string waitForEvent(long long& endedAt) {
     const std::wstring limitText = environment(L"MAKO_TEST_EVENT_WAIT_MS");
     const DWORD limit = limitText.empty() ? 60000 : static_cast<DWORD>(wcstoul(limitText.c_str(), nullptr, 10));
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, MAKO_CAB_EXTRACT_EVENT_NAME);
     if (!event) return "absent";
     const DWORD wait = WaitForSingleObject(event, limit);
     endedAt = performanceCounter();
@@ -169,7 +170,7 @@ DWORD limitFrom(const wchar_t* variable, DWORD fallback) {
 
 // The event as the kit's action would find it now.
 std::string eventState() {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, MAKO_CAB_EXTRACT_EVENT_NAME);
     if (!event) return "absent";
     const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
     CloseHandle(event);
@@ -243,7 +244,7 @@ bool runInstaller(const std::wstring& real, const std::wstring& command, DWORD& 
     const size_t last = lines.find_last_of('\n', lines.size() >= 2 ? lines.size() - 2 : 0);
     std::string lastLine = lines.substr(last == std::string::npos ? 0 : last + 1);
     lastLine.erase(lastLine.find_last_not_of("\r\n") + 1);
-    stuck = "no end after " + std::to_string(limit) + " ms; event HaldenForgeCabExtractWaitEvent " + eventState() +
+    stuck = "no end after " + std::to_string(limit) + " ms; event " MAKO_CAB_EXTRACT_EVENT_NAME " " + eventState() +
             "; kit action " +
             (kitRecord.empty() ? "unknown (no MAKO_TEST_KIT_RECORD)"
                                : actionStarted ? "started, last: " + lastLine : "never started") +

@@ -3,10 +3,21 @@
 namespace {
 
 const SettingsMessage kMessages[] = {
-    {200, 3082, false, false},  {300, 3086, true, false},   {304, 3075, false, true},  {305, 3078, false, true},
-    {306, 3080, false, false},  {307, 3081, false, true},   {308, 3083, true, false},  {309, 3084, true, false},
-    {310, 3074, false, false},  {311, 3077, false, false},  {312, 3087, false, false}, {313, 3079, false, true},
-    {314, 3076, false, true},   {315, 3088, false, true},   {3090, 3089, false, true},
+    {200, IDS_ERROR_INTERNAL, false, false},
+    {300, IDS_ERROR_INVALID_PARAMETER, true, false},
+    {304, IDS_ERROR_OPEN_FILE, false, true},
+    {305, IDS_ERROR_PERMISSIONS, false, true},
+    {306, IDS_ERROR_WRITE_RUNTIME_CFG, false, false},
+    {307, IDS_ERROR_READ_FILE, false, true},
+    {308, IDS_ERROR_RENAME_MESSAGE, true, false},
+    {309, IDS_ERROR_REMOVE_MESSAGE, true, false},
+    {310, IDS_ERROR_CFG_PATH_TOO_LONG, false, false},
+    {311, IDS_ERROR_CFG_PATH_INVALID, false, false},
+    {312, IDS_ERROR_CFG_PATH_NOT_PLAIN_TEXT, false, false},
+    {313, IDS_ERROR_MALFORMED, false, true},
+    {314, IDS_ERROR_NOT_PLAIN_TEXT, false, true},
+    {315, IDS_ERROR_FILE_TOO_LONG, false, true},
+    {3090, IDS_ERROR_SWITCHES, false, true},
 };
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "string_ids.h"
+
 struct SettingsMessage {
     int32_t status;
     unsigned id;         // string-table entry
@@ -12,9 +14,9 @@ struct SettingsMessage {
 };
 
 // Title of every configuration error box.
-constexpr unsigned kErrorTitleId = 3073;
+constexpr unsigned kErrorTitleId = IDS_ERROR_TITLE;
 // A value that the process code page cannot represent; its argument is the key.
-constexpr unsigned kNotRepresentableId = 3091;
+constexpr unsigned kNotRepresentableId = IDS_ERROR_NOT_REPRESENTABLE;
 
 // The message row of a status; null for a status without one (0 and unknown codes).
 const SettingsMessage* settingsMessageFor(int32_t status);

@@ -182,8 +182,8 @@ bool IsProductRegistered(const std::string& code, bool use64View) {
 }
 
 int UninstallProduct(const std::string& code, bool silent) {
-    char installer[kTextCapacity] = {};
-    GetWIPath(installer, sizeof installer);
+    std::string installer;
+    GetWIPath(installer);
     const std::string arguments = tstrings::format(" /x %s", code.c_str()) + (silent ? " /qn" : " /qb!");
     const int rc = static_cast<int>(Executor::ExecProcessWaitForFinish(installer, arguments, 0));
     if (rc != 0) {

@@ -226,8 +226,8 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     }
 
     // 16: the Windows Installer program.
-    char msiexecPath[MAX_PATH] = {};
-    if (!GetWIPath(msiexecPath, sizeof msiexecPath)) {
+    std::string msiexecPath;
+    if (!GetWIPath(msiexecPath)) {
         LAUNCHER_LOG(ERROR, kEntry, "The Windows Installer program could not be located: no readable "
                                     "InstallerLocation under HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer");
         return exit_code::NoInstallerPath;

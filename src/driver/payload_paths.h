@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "product_facts.h"
+
 namespace payload {
 
 // Every folder and file path of the payload lives in a 260-byte buffer.
@@ -16,7 +18,7 @@ constexpr int kForgePackageResourceId = 101;
 constexpr int kAgentPackageResourceId = 105;
 
 // Set by the archive worker once the last archive is written; the package waits on it.
-constexpr const char* kCabExtractEventName = "HaldenForgeCabExtractWaitEvent";
+constexpr const char* kCabExtractEventName = MAKO_CAB_EXTRACT_EVENT_NAME;
 
 struct ArchiveResource {
     const char* prefix;  // first two letters of the archive's base name

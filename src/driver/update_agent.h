@@ -7,12 +7,13 @@
 #include <string>
 
 #include "driver/installer_command.h"
+#include "product_facts.h"
 
 namespace update_agent {
 
-constexpr const char* kBundledVersion = "2.3.27.9";
+constexpr const char* kBundledVersion = MAKO_AGENT_VERSION;
 constexpr const char* kFirstCurrentVersion = "2.3.0.0";  // first agent of the current policy layout
-constexpr const char* kProductCode = "{5C17A2B3-0D4E-4F61-8A29-3B6E1C7D9F04}";
+constexpr const char* kProductCode = MAKO_AGENT_PRODUCT_CODE;
 constexpr const char* kVersionKey = "SOFTWARE\\Velmora\\Auto Update";
 constexpr const char* kRegistrationProgram = "\\Mako\\Mako Update\\maureg.exe";
 

@@ -89,14 +89,15 @@ bool IsAUOlderThanForge3() {
 }
 
 uint32_t UninstallAU() {
-    char msiexec[2048] = {};
-    GetWIPath(msiexec, sizeof msiexec);
-    return Executor::ExecProcessWithMessageLoop(msiexec, tstrings::format("\"%s\" /x %s /qn", msiexec, kProductCode));
+    std::string msiexec;
+    GetWIPath(msiexec);
+    return Executor::ExecProcessWithMessageLoop(msiexec,
+                                                tstrings::format("\"%s\" /x %s /qn", msiexec.c_str(), kProductCode));
 }
 
 int32_t InstallAutoUpdate(const std::string& packagePath, bool enabled) {
-    char msiexec[MAX_PATH] = {};
-    if (!GetWIPath(msiexec, sizeof msiexec)) {
+    std::string msiexec;
+    if (!GetWIPath(msiexec)) {
         logit("Error: InstallAutoUpdate(), couldn't find WIPath");
         return kAgentInstallerOrRegistrationFailed;
     }

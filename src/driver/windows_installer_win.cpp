@@ -7,9 +7,9 @@
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
 
-bool GetWIPath(char* out, size_t capacity) {
-    if (capacity == 0) return false;
-    out[0] = '\0';
+namespace {
+
+bool locate(char* out, size_t capacity) {
     if (osGeneration == 1 && osVersion.wProductType != VER_NT_WORKSTATION) {
         GetSystemDirectoryA(out, static_cast<UINT>(capacity));
     } else {
@@ -28,4 +28,13 @@ bool GetWIPath(char* out, size_t capacity) {
     }
     std::strcat(out, kProgram);
     return true;
+}
+
+}  // namespace
+
+bool GetWIPath(std::string& out) {
+    char path[MAX_PATH] = {};
+    const bool found = locate(path, sizeof path);
+    out = found ? path : "";
+    return found;
 }

@@ -2,9 +2,10 @@
 
 #include "platform/resource.h"
 #include "platform/tstrings.h"
+#include "string_ids.h"
 
 namespace {
-constexpr UINT kCaptionId = 115;
+constexpr UINT kCaptionId = IDS_WARNING_CAPTION;
 constexpr size_t kCaptionCapacity = 256;
 }  // namespace
 

@@ -2,12 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/tstrings.h"
-
-namespace {
-
-const char kFullVersion[] = "3.1.0_27-b09";
-
-}  // namespace
+#include "product_facts.h"
 
 namespace installed {
 
@@ -24,7 +19,7 @@ void checkKindAndArch(int kind, int32_t arch, const SourceLocation& where) {
 }  // namespace installed
 
 const MakoVersionDetails& productVersion() {
-    static const MakoVersionDetails version(kFullVersion);
+    static const MakoVersionDetails version(MAKO_FULL_VERSION);
     return version;
 }
 

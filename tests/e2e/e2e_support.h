@@ -5,6 +5,11 @@
 // version, the runtime settings file, a reinstall request or a marker, and gets a temporary folder of
 // its own (TEMP of the launcher: its log, the records). Plain Win32 throughout, so that none of the
 // launcher's own code stands between test and check.
+//
+// The names the launcher shares with the world outside it are written here again on purpose, not
+// taken from the build's product_facts.h, so that a changed value fails the tests instead of moving
+// with them: the archive event the kit's package waits on, the version's registry keys, work
+// folders, package and archive names, and (in the test files) the agent's version and product code.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
