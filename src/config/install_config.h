@@ -12,11 +12,7 @@
 #include "config/config_host.h"
 #include "config/key_catalogue.h"
 #include "config/settings_context.h"
-
-// Statuses of the install configuration beyond the settings library's own.
-namespace config_status {
-constexpr int32_t RejectedArguments = 3090;  // unsupported arguments or keys
-}
+#include "config/settings_messages.h"
 
 class InstallConfigData {
 public:

@@ -1,23 +1,27 @@
 #include "config/settings_messages.h"
 
+#include "settings/exception.h"
+
 namespace {
 
+namespace status = settings::status;
+
 const SettingsMessage kMessages[] = {
-    {200, IDS_ERROR_INTERNAL, false, false},
-    {300, IDS_ERROR_INVALID_PARAMETER, true, false},
-    {304, IDS_ERROR_OPEN_FILE, false, true},
-    {305, IDS_ERROR_PERMISSIONS, false, true},
-    {306, IDS_ERROR_WRITE_RUNTIME_CFG, false, false},
-    {307, IDS_ERROR_READ_FILE, false, true},
-    {308, IDS_ERROR_RENAME_MESSAGE, true, false},
-    {309, IDS_ERROR_REMOVE_MESSAGE, true, false},
-    {310, IDS_ERROR_CFG_PATH_TOO_LONG, false, false},
-    {311, IDS_ERROR_CFG_PATH_INVALID, false, false},
-    {312, IDS_ERROR_CFG_PATH_NOT_PLAIN_TEXT, false, false},
-    {313, IDS_ERROR_MALFORMED, false, true},
-    {314, IDS_ERROR_NOT_PLAIN_TEXT, false, true},
-    {315, IDS_ERROR_FILE_TOO_LONG, false, true},
-    {3090, IDS_ERROR_SWITCHES, false, true},
+    {status::Internal, IDS_ERROR_INTERNAL, false, false},
+    {status::NullArgument, IDS_ERROR_INVALID_PARAMETER, true, false},
+    {status::CannotOpenFile, IDS_ERROR_OPEN_FILE, false, true},
+    {status::InvalidComment, IDS_ERROR_PERMISSIONS, false, true},
+    {status::WriteFailed, IDS_ERROR_WRITE_RUNTIME_CFG, false, false},
+    {status::ReadFailed, IDS_ERROR_READ_FILE, false, true},
+    {status::RenameFailed, IDS_ERROR_RENAME_MESSAGE, true, false},
+    {status::RemoveFailed, IDS_ERROR_REMOVE_MESSAGE, true, false},
+    {status::FileNameTooLong, IDS_ERROR_CFG_PATH_TOO_LONG, false, false},
+    {status::FileNameInvalid, IDS_ERROR_CFG_PATH_INVALID, false, false},
+    {status::FileNameNotUtf8, IDS_ERROR_CFG_PATH_NOT_PLAIN_TEXT, false, false},
+    {status::TextMalformed, IDS_ERROR_MALFORMED, false, true},
+    {status::TextNotUtf8, IDS_ERROR_NOT_PLAIN_TEXT, false, true},
+    {status::FileTooLong, IDS_ERROR_FILE_TOO_LONG, false, true},
+    {config_status::RejectedArguments, IDS_ERROR_SWITCHES, false, true},
 };
 
 }  // namespace

@@ -6,6 +6,11 @@
 
 #include "string_ids.h"
 
+// Statuses of the install configuration beyond the settings library's own.
+namespace config_status {
+constexpr int32_t RejectedArguments = 3090;  // unsupported arguments or keys
+}
+
 struct SettingsMessage {
     int32_t status;
     unsigned id;         // string-table entry
