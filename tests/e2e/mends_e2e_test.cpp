@@ -29,14 +29,6 @@ size_t endProcessesNamed(const char* image) {
     return count;
 }
 
-// Whether the archive worker has set the event.
-bool archivesReady() {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
-    const bool set = event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-    if (event) CloseHandle(event);
-    return set;
-}
-
 // A folder on the way of the payload or of the update agent's package is a link made by the test:
 // refused with 5 before anything is written through it.
 TEST_F(MendsE2E, LinkedFolderIsRefusedBeforeAnythingIsWrittenThroughIt) {
