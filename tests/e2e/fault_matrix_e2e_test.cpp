@@ -6,6 +6,7 @@
 // and launchers started together.
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "e2e/e2e_support.h"
 // after windows.h
@@ -86,12 +87,6 @@ public:
         ASSERT_TRUE(waitForFile(folder + "release.waiting", &process)) << "the launcher did not reach the installer";
     }
 
-    // Launchers started from now on get folder as their LocalLow, as another account would.
-    void otherAccountsLocalLow(const std::string& folder) {
-        stage.localLow = std::make_unique<LocalLowRedirect>(folder);
-        ASSERT_TRUE(stage.localLow->applied);
-    }
-
     // Denies everyone reading the key; the handle is kept for putting its rules back.
     void denyReading(const char* path) {
         ASSERT_TRUE(stage.deniedKey = openKey(path, READ_CONTROL | WRITE_DAC, 0)) << path;
@@ -157,19 +152,19 @@ void fileForFolder(const std::string& folder) {
     writeFile(folder, "not a folder");
 }
 
-TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
-    ASSERT_EQ(1252u, GetACP()) << "run with LC_ALL=en_US.UTF-8";
-    using Prepare = std::function<std::string(FaultMatrixE2E&)>;  // returns further arguments
-    struct Row {
-        const char* fault;
-        Prepare prepare;
-        const char* program;
-        long exitCode;
-        std::string logged;  // part of one log entry, "<LEVEL>: <message>"; empty: nothing logged
-        bool exported;       // the settings file is the exported one rather than the one before the run
-        size_t kitCalls;
-        std::function<void(const LauncherRun&)> check = nullptr;
-    };
+using Prepare = std::function<std::string(FaultMatrixE2E&)>;  // returns further arguments
+struct Row {
+    const char* fault;
+    Prepare prepare;
+    const char* program;
+    long exitCode;
+    std::string logged;  // part of one log entry, "<LEVEL>: <message>"; empty: nothing logged
+    bool exported;       // the settings file is the exported one rather than the one before the run
+    size_t kitCalls;
+    std::function<void(const LauncherRun&)> check = nullptr;
+};
+
+std::vector<Row> faultRows() {
     const auto none = [](FaultMatrixE2E&) { return std::string(); };
     // installed: the installer's result says the kit is in place, so the exported settings stay.
     const auto installerResult = [](const char* fault, long result, bool installed = false) {
@@ -195,6 +190,17 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         };
     };
     const auto args = [](const std::string& text) { return [text](FaultMatrixE2E&) { return text; }; };
+    // Launchers started after the first one get another LocalLow when otherAccount, as another account would.
+    const auto secondLauncher = [](const char* fault, bool otherAccount) {
+        return Row{fault, [otherAccount](FaultMatrixE2E& t) {
+                       t.stage.first = std::make_unique<Process>();
+                       t.startPaused(*t.stage.first, t.stage.firstFolder = t.nextRunFolder());
+                       if (otherAccount) t.stage.localLow = std::make_unique<LocalLowRedirect>(t.nextRunFolder() + "LocalLow");
+                       EXPECT_TRUE(!otherAccount || t.stage.localLow->applied);
+                       return std::string();
+                   },
+                   E2E_SETUP_EXE, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0};
+    };
     const char* const kit = E2E_SETUP_EXE;
     const std::string unable = "ERROR: Unable to install Mako\n\n";
     const std::string settingsNotWritten = "ERROR: Fails on writing to the runtime config file.";
@@ -202,7 +208,7 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     const std::string refused = " contains characters that the language for non-Unicode programs of this computer cannot represent.";
     const std::string noInstaller = "ERROR: The Windows Installer program could not be located";
 
-    const std::vector<Row> rows = {
+    return {
         {"package work folder is a file", [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
          kit, ERROR_PATH_NOT_FOUND, "ERROR: Installer : Wrapper.CreateFile  failed with error 3: ", false, 0},
         {"archive resource 112 missing", none, E2E_SETUP_NOCAB_EXE, 0, "INFO: Wrapper exit code: 0", true, 1,
@@ -248,22 +254,9 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
          }},
         {"log file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); },
          kit, 0, "", true, 1},
-        {"second launcher",
-         [](FaultMatrixE2E& t) {
-             t.stage.first = std::make_unique<Process>();
-             t.startPaused(*t.stage.first, t.stage.firstFolder = t.nextRunFolder());
-             return std::string();
-         },
-         kit, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        secondLauncher("second launcher", false),
         // The first one's account is another: its marker lies elsewhere, the machine-wide lock is the same.
-        {"second launcher of another account",
-         [](FaultMatrixE2E& t) {
-             t.stage.first = std::make_unique<Process>();
-             t.startPaused(*t.stage.first, t.stage.firstFolder = t.nextRunFolder());
-             t.otherAccountsLocalLow(t.nextRunFolder() + "LocalLow");
-             return std::string();
-         },
-         kit, -1, "INFO: Forge wrapper: Another Mako installation is in progress.", false, 0},
+        secondLauncher("second launcher of another account", true),
         {"marker name taken by a folder",
          [](FaultMatrixE2E& t) {
              t.stage.markerFolder = true;
@@ -320,8 +313,11 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
         configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
                            "There are errors in the following switches:\n\"DEPLOYMENT_RULE_SET\";"),
     };
+}
 
-    for (const Row& row : rows) {
+TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
+    ASSERT_EQ(1252u, GetACP()) << "run with LC_ALL=en_US.UTF-8";
+    for (const Row& row : faultRows()) {
         SCOPED_TRACE(row.fault);
         resetMachine();
         writeSettings(kSettingsBefore);
@@ -355,22 +351,10 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
 // An installed copy of this build would be removed before the new one goes in: whatever can still
 // refuse the run must refuse it before that, so that the machine keeps the kit it had.
 TEST_F(FaultMatrixE2E, RefusalsComeBeforeAnInstalledCopyIsRemoved) {
-    struct Row {
-        const char* fault;
-        std::function<std::string(FaultMatrixE2E&)> prepare;  // returns further arguments
-        const char* program;
-        long exitCode;
-    };
-    const std::vector<Row> rows = {
-        {"no installer location", [](FaultMatrixE2E&) { return deleteValue(kInstallerKey, "InstallerLocation"), std::string(); },
-         E2E_SETUP_EXE, -3},
-        {"installer arguments too long", [](FaultMatrixE2E&) { return "MSI_CMDLINE=FILLER=" + std::string(2100, 'x'); },
-         E2E_SETUP_EXE, 1639},
-        {"package resource 101 missing", [](FaultMatrixE2E&) { return std::string(); }, E2E_SETUP_NOKIT_EXE, 1},
-        {"package work folder is a file", [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
-         E2E_SETUP_EXE, ERROR_PATH_NOT_FOUND},
-    };
-    for (const Row& row : rows) {
+    const std::set<std::string> refusals = {"no installer location", "installer arguments too long",
+                                            "package resource 101 missing", "package work folder is a file"};
+    for (const Row& row : faultRows()) {
+        if (!refusals.count(row.fault)) continue;
         SCOPED_TRACE(row.fault);
         resetMachine();
         // Registered by hand: a removal would be recorded by the installer stand-in.
