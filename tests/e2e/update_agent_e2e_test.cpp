@@ -54,10 +54,6 @@ std::string currentNotifyType() {
     return found == 2 ? std::to_string(flags[0]) + "/" + std::to_string(flags[1]) : "<none>";
 }
 
-std::string registrationProgram() {
-    return knownFolder(FOLDERID_ProgramFilesCommonX86) + "\\Mako\\Mako Update\\maureg.exe";
-}
-
 std::string agentPackage(const char* name) { return std::string(E2E_AGENT_DIR) + "\\" + name + ".msi"; }
 
 class AgentE2E : public LauncherE2E {
@@ -171,7 +167,8 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
         }
         if (row.registers) {
             EXPECT_THAT(maureg, HasSubstr("maureg.exe\" -r loom 3.1.0_27-b09")) << maureg;
-            EXPECT_TRUE(equalsIgnoreCase(maureg.substr(1, maureg.find('"', 1) - 1), registrationProgram())) << maureg;
+            EXPECT_TRUE(equalsIgnoreCase(maureg.substr(1, maureg.find('"', 1) - 1),
+                                         knownFolder(FOLDERID_ProgramFilesCommonX86) + "\\Mako\\Mako Update\\maureg.exe")) << maureg;
         } else {
             EXPECT_THAT(maureg, IsEmpty());
         }
