@@ -156,9 +156,7 @@ protected:
 
     // A fresh folder for the next launcher run: <temp>\mako-e2e\<case>-<n>\.
     std::string nextRunFolder() {
-        char temp[MAX_PATH + 1] = {};
-        GetTempPathA(sizeof temp, temp);
-        const std::string folder = std::string(temp) + "mako-e2e\\" +
+        const std::string folder = tempFolder() + "mako-e2e\\" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
                                    std::to_string(++runs);
         createFolders(folder);
@@ -265,10 +263,7 @@ private:
 // process handle, so the command leaves a file behind when done.
 inline void runShell(const std::string& command) {
     static int calls = 0;
-    char temp[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof temp, temp);
-    const std::string done =
-        std::string(temp) + "e2e-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
+    const std::string done = tempFolder() + "e2e-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
     Process shell;
     if (!shell.start("Z:\\bin\\sh", "-c \"" + command + "; : > '" + unixPath(done) + "'\"")) return;
     for (int waited = 0; waited < 60000 && !fileExists(done); waited += 50) Sleep(50);
