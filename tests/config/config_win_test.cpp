@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "platform/win_test_support.h"
 #include "settings/exception.h"
@@ -41,47 +43,42 @@ protected:
     std::string savedRuntimeFile;
 };
 
-TEST_F(RealConfig, CommandLineOverInstallFileOverRuntimeFileOverDefaults) {
-    writeFile(runtimePath, "AUTO_UPDATE=Disable\r\nSPONSORS=Disable\r\nEULA=Enable\r\nWEB_ANALYTICS=Disable\r\n");
-    writeFile(installFile, "SPONSORS=Enable\nWEB_ANALYTICS=0\nAUTO_UPDATE=0\n");
-
-    InstallConfigData config(GetModuleHandle(nullptr));
-    const std::string line = "setup.exe AUTO_UPDATE=Enable INSTALLCFG=" + installFile +
-                             " STATIC=Enable \"INSTALLDIR=C:\\Program Files\\Mako\"";
-    ASSERT_EQ(0, config.LoadConfigSettings(std::wstring(line.begin(), line.end())));
-
-    const char* const rows[][4] = {  // key, then its value in the working, export and backup stores
-        {"AUTO_UPDATE", "Enable", "Enable", "Disable"},      // command line over both files
-        {"SPONSORS", "Enable", "Enable", "Disable"},         // install file over runtime file
-        {"WEB_ANALYTICS", "0", "0", "Disable"},              // install file over runtime file
-        {"EULA", "Enable", "Enable", "Enable"},              // runtime file over the default
-        {"OEMUPDATE", "Disable", "<absent>", "<absent>"},    // default only
-        {"STATIC", "Enable", "<absent>", "<absent>"},        // not persistent
-        {"INSTALLDIR", "C:\\Program Files\\Mako", "<absent>", "<absent>"},
+// The command line over the install file over the runtime file over the defaults. Only the keys kept
+// in the runtime file are taken from it; the others, unchecked (a folder without a drive would be
+// refused), stay in the backup alone.
+TEST_F(RealConfig, PrecedenceOfTheSourcesAndTheKeysTakenFromTheRuntimeFile) {
+    const struct {
+        const char *runtimeFile, *installFile, *arguments;
+        std::vector<std::array<const char*, 4>> rows;  // key, then its value in the working, export and backup stores
+    } cases[] = {
+        {"AUTO_UPDATE=Disable\r\nSPONSORS=Disable\r\nEULA=Enable\r\nWEB_ANALYTICS=Disable\r\n",
+         "SPONSORS=Enable\nWEB_ANALYTICS=0\nAUTO_UPDATE=0\n", " STATIC=Enable \"INSTALLDIR=C:\\Program Files\\Mako\"",
+         {{"AUTO_UPDATE", "Enable", "Enable", "Disable"},      // command line over both files
+          {"SPONSORS", "Enable", "Enable", "Disable"},         // install file over runtime file
+          {"WEB_ANALYTICS", "0", "0", "Disable"},              // install file over runtime file
+          {"EULA", "Enable", "Enable", "Enable"},              // runtime file over the default
+          {"OEMUPDATE", "Disable", "<absent>", "<absent>"},    // default only
+          {"STATIC", "Enable", "<absent>", "<absent>"},        // not persistent
+          {"INSTALLDIR", "C:\\Program Files\\Mako", "<absent>", "<absent>"}}},
+        {"AUTO_UPDATE=Disable\nINSTALLDIR=NoDrive\nMSI_CMDLINE=TRANSFORMS=x.mst\nSTATIC=Enable\n", nullptr, "",
+         {{"AUTO_UPDATE", "Disable", "Disable", "Disable"},
+          {"INSTALLDIR", "<absent>", "<absent>", "NoDrive"},
+          {"MSI_CMDLINE", "<absent>", "<absent>", "TRANSFORMS=x.mst"},
+          {"STATIC", "Disable", "<absent>", "Enable"}}},  // the default stays
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row[1], value(config.working(), row[0])) << row[0];
-        EXPECT_EQ(row[2], value(config.exported(), row[0])) << row[0];
-        EXPECT_EQ(row[3], value(config.backup(), row[0])) << row[0];
-    }
-}
-
-// Only the keys kept in the runtime file are taken from it; the others, unchecked (a folder without
-// a drive would be refused), stay in the backup alone.
-TEST_F(RealConfig, RuntimeFileSetsOnlyTheKeysKeptThere) {
-    writeFile(runtimePath, "AUTO_UPDATE=Disable\nINSTALLDIR=NoDrive\nMSI_CMDLINE=TRANSFORMS=x.mst\nSTATIC=Enable\n");
-    InstallConfigData config(GetModuleHandle(nullptr));
-    ASSERT_EQ(0, config.LoadConfigSettings(L"setup.exe"));
-    const char* const rows[][4] = {  // key, then its value in the working, export and backup stores
-        {"AUTO_UPDATE", "Disable", "Disable", "Disable"},
-        {"INSTALLDIR", "<absent>", "<absent>", "NoDrive"},
-        {"MSI_CMDLINE", "<absent>", "<absent>", "TRANSFORMS=x.mst"},
-        {"STATIC", "Disable", "<absent>", "Enable"},  // the default stays
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row[1], value(config.working(), row[0])) << row[0];
-        EXPECT_EQ(row[2], value(config.exported(), row[0])) << row[0];
-        EXPECT_EQ(row[3], value(config.backup(), row[0])) << row[0];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.runtimeFile);
+        writeFile(runtimePath, c.runtimeFile);
+        const std::string line = c.installFile ? "setup.exe AUTO_UPDATE=Enable INSTALLCFG=" + installFile + c.arguments
+                                               : "setup.exe";
+        if (c.installFile) writeFile(installFile, c.installFile);
+        InstallConfigData config(GetModuleHandle(nullptr));
+        ASSERT_EQ(0, config.LoadConfigSettings(std::wstring(line.begin(), line.end())));
+        for (const auto& row : c.rows) {
+            EXPECT_EQ(row[1], value(config.working(), row[0])) << row[0];
+            EXPECT_EQ(row[2], value(config.exported(), row[0])) << row[0];
+            EXPECT_EQ(row[3], value(config.backup(), row[0])) << row[0];
+        }
     }
 }
 

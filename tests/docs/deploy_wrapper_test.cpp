@@ -15,9 +15,7 @@ const char kNewerLine[] = "Existing build: 10 is newer than current build: 9";
 class DeployWrapperTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH + 1] = {};
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "deploy-wrapper-" + std::to_string(GetCurrentProcessId());
+        folder = tempFolder() + "deploy-wrapper-" + std::to_string(GetCurrentProcessId());
         createFolders(folder);
         ASSERT_TRUE(CopyFileA(EXAMPLES_DIR "\\deploy-forge.cmd", (folder + "\\deploy-forge.cmd").c_str(), FALSE));
         ASSERT_TRUE(CopyFileA(EXAMPLES_DIR "\\install.cfg", (folder + "\\install.cfg").c_str(), FALSE));

@@ -65,12 +65,6 @@ Classes guideTableClasses(const std::string& guide) {
     return classes;
 }
 
-Classes intuneClasses(const std::string& guide) {
-    Classes classes;
-    for (const auto& cells : markdownTable(guide, "Return code")) classes[std::stoll(cells.at(0))] = cells.at(1);
-    return classes;
-}
-
 // The guide's winget installer manifest (its yaml block): 0 is winget's own success, the
 // InstallerSuccessCodes succeed too, the ExpectedReturnCodes take the class winget gives their
 // ReturnResponse.
@@ -111,20 +105,9 @@ std::string outcome(const std::string& toolClass) {
     return toolClass == "Retry" ? "retry" : toolClass;
 }
 
-struct ExitCodeForm {
-    const char* name;
-    Classes classes;
-    bool restartClasses;  // tells a restart from a plain success
-};
-
-std::vector<ExitCodeForm> exitCodeForms() {
-    const std::string guide = readSourceFile("docs/deploying.md");
-    return {{"the guide's table", guideTableClasses(guide), true},
-            {"the Intune table", intuneClasses(guide), true},
-            {"the winget manifest", wingetClasses(guide), false}};
-}
-
-TEST(DeployingGuide, EachFormOfTheExitCodesNamesEveryCodeOfTheHeaderAsASigned32BitNumber) {
+// Each form names every code of the header, as a signed 32-bit number, in the class of the guide's
+// own table (winget in the outcome alone).
+TEST(DeployingGuide, EachFormOfTheExitCodesGivesEveryCodeOfTheHeaderTheClassOfTheGuidesTable) {
     std::set<long long> header;
     const std::string codes = readSourceFile("src/driver/exit_codes.h");
     const std::regex constant(R"(constexpr int \w+ = (-?\d+);)");
@@ -133,34 +116,35 @@ TEST(DeployingGuide, EachFormOfTheExitCodesNamesEveryCodeOfTheHeaderAsASigned32B
     }
     ASSERT_GE(header.size(), 9u);
 
-    for (const ExitCodeForm& form : exitCodeForms()) {
-        SCOPED_TRACE(form.name);
-        for (long long code : header) EXPECT_EQ(1u, form.classes.count(code)) << code << " is missing";
-        for (const auto& entry : form.classes) {
-            // Intune and winget read signed 32-bit numbers: 4294967295 for -1 would not load.
-            EXPECT_TRUE(entry.first >= INT32_MIN && entry.first <= INT32_MAX) << entry.first;
-            // The launcher's own codes are the negative ones: none that the code lacks.
-            if (entry.first < 0) {
-                EXPECT_EQ(1u, header.count(entry.first)) << entry.first << " is not in exit_codes.h";
-            }
-        }
-    }
-}
-
-TEST(DeployingGuide, TheFleetToolsGiveEachCodeTheClassOfTheGuidesTable) {
-    const std::vector<ExitCodeForm> forms = exitCodeForms();
+    const std::string guide = readSourceFile("docs/deploying.md");
+    Classes intune;
+    for (const auto& cells : markdownTable(guide, "Return code")) intune[std::stoll(cells.at(0))] = cells.at(1);
+    const struct {
+        const char* name;
+        Classes classes;
+        bool restartClasses;  // tells a restart from a plain success
+    } forms[] = {{"the guide's table", guideTableClasses(guide), true},
+                 {"the Intune table", intune, true},
+                 {"the winget manifest", wingetClasses(guide), false}};
     const Classes& reference = forms[0].classes;
     for (const auto& entry : reference) EXPECT_NE(0u, entry.second.rfind("no class", 0)) << entry.second;
-    for (const ExitCodeForm& form : forms) {
+    for (const auto& form : forms) {
         SCOPED_TRACE(form.name);
-        for (const auto& entry : form.classes) {
-            const auto expected = reference.find(entry.first);
+        for (long long code : header) EXPECT_EQ(1u, form.classes.count(code)) << code << " is missing";
+        for (const auto& [code, toolClass] : form.classes) {
+            // Intune and winget read signed 32-bit numbers: 4294967295 for -1 would not load.
+            EXPECT_TRUE(code >= INT32_MIN && code <= INT32_MAX) << code;
+            // The launcher's own codes are the negative ones: none that the code lacks.
+            if (code < 0) {
+                EXPECT_EQ(1u, header.count(code)) << code << " is not in exit_codes.h";
+            }
+            const auto expected = reference.find(code);
             if (expected == reference.end()) {
-                ADD_FAILURE() << entry.first << " is not in the guide's table";
+                ADD_FAILURE() << code << " is not in the guide's table";
             } else if (form.restartClasses) {
-                EXPECT_EQ(expected->second, entry.second) << entry.first;
+                EXPECT_EQ(expected->second, toolClass) << code;
             } else {
-                EXPECT_EQ(outcome(expected->second), outcome(entry.second)) << entry.first;
+                EXPECT_EQ(outcome(expected->second), outcome(toolClass)) << code;
             }
         }
     }

@@ -38,32 +38,17 @@ inline bool waitFor(const std::function<bool()>& condition, const Process* proce
     return condition();
 }
 
-// The launcher's log (without carriage returns) as "<LEVEL>: <message>" entries: each is a
-// "[YYYY/..." header line followed by "\t<LEVEL>: <message>" and the message's further lines.
-inline std::vector<std::string> parseLog(const std::string& text) {
-    std::vector<std::string> entries;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.size() > 6 && line[0] == '[' && line[5] == '/') entries.emplace_back();
-        else if (!entries.empty()) entries.back() += entries.back().empty() ? line.substr(line[0] == '\t') : "\n" + line;
-    }
-    for (std::string& entry : entries) entry.erase(entry.find_last_not_of("\n ") + 1);
-    return entries;
-}
-
 // Whether the launcher's archive event exists and is set, as the package's action would find it.
-inline std::string eventState() {
+inline bool archivesReady() {
     HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
-    if (!event) return "HaldenForgeCabExtractWaitEvent absent";
-    const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-    CloseHandle(event);
-    return std::string("HaldenForgeCabExtractWaitEvent ") + (set ? "signalled" : "not signalled");
+    const bool set = event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    if (event) CloseHandle(event);
+    return set;
 }
 
 // The launcher under test has this test's bitness.
 constexpr bool k64 = sizeof(void*) == 8;
 constexpr REGSAM kLauncherView = k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-constexpr REGSAM kOtherView = k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 const char* const kWorkFolderName = k64 ? "forge3.1.0_27_x64" : "forge3.1.0_27";
 const char* const kOtherWorkFolderName = k64 ? "forge3.1.0_27" : "forge3.1.0_27_x64";
 
@@ -108,7 +93,6 @@ struct LauncherRun {
     std::vector<std::string> entries;
     std::vector<RecordedCall> installerCalls;
     std::string loomRecord, mauregRecord;  // of the public runtime's installer, the registration program
-    std::string kitRecord;                 // the kit's WaitForArchives lines
 
     std::string lastMessage() const {
         return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2);
@@ -177,9 +161,7 @@ protected:
 
     // A fresh folder for the next launcher run: <temp>\mako-e2e\<case>-<n>\.
     std::string nextRunFolder() {
-        char temp[MAX_PATH + 1] = {};
-        GetTempPathA(sizeof temp, temp);
-        const std::string folder = std::string(temp) + "mako-e2e\\" +
+        const std::string folder = tempFolder() + "mako-e2e\\" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
                                    std::to_string(++runs);
         createFolders(folder);
@@ -215,15 +197,22 @@ protected:
     LauncherRun finish(Process& process, const std::string& folder) {
         LauncherRun run;
         EXPECT_TRUE(process.wait(kLauncherTimeoutMs, run.exitCode))
-            << "the launcher did not end in time; " << eventState() << "; the kit's record: "
+            << "the launcher did not end in time; archive event set: " << archivesReady() << "; the kit's record: "
             << (fileExists(folder + "kit-record.txt") ? readFile(folder + "kit-record.txt") : "none (its action never ran)");
         run.log = readFile(folder + "musched.log");
         run.log.erase(std::remove(run.log.begin(), run.log.end(), '\r'), run.log.end());
-        run.entries = parseLog(run.log);
+        // "<LEVEL>: <message>" entries: each is a "[YYYY/..." header line followed by "\t<LEVEL>: <message>"
+        // and the message's further lines.
+        std::istringstream lines(run.log);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.size() > 6 && line[0] == '[' && line[5] == '/') run.entries.emplace_back();
+            else if (!run.entries.empty())
+                run.entries.back() += run.entries.back().empty() ? line.substr(line[0] == '\t') : "\n" + line;
+        }
+        for (std::string& entry : run.entries) entry.erase(entry.find_last_not_of("\n ") + 1);
         run.installerCalls = parseRecord(readFile(folder + "msiexec-calls.txt"));
         run.loomRecord = readFile(folder + "loom-calls.txt");
         run.mauregRecord = readFile(folder + "maureg-calls.txt");
-        run.kitRecord = readFile(folder + "kit-record.txt");
         return run;
     }
 
@@ -279,10 +268,7 @@ private:
 // process handle, so the command leaves a file behind when done.
 inline void runShell(const std::string& command) {
     static int calls = 0;
-    char temp[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof temp, temp);
-    const std::string done =
-        std::string(temp) + "e2e-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
+    const std::string done = tempFolder() + "e2e-shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
     Process shell;
     if (!shell.start("Z:\\bin\\sh", "-c \"" + command + "; : > '" + unixPath(done) + "'\"")) return;
     for (int waited = 0; waited < 60000 && !fileExists(done); waited += 50) Sleep(50);
@@ -306,7 +292,7 @@ inline void expectKitInstalled() {
     EXPECT_TRUE(readString(kKitKey, "BuildNumber", buildNumber, kLauncherView));
     EXPECT_EQ("9", buildNumber);
     EXPECT_TRUE(keyExists(kUninstallKey, kLauncherView)) << "product code not registered: " << kUninstallKey;
-    EXPECT_FALSE(keyExists(kKitKey, kOtherView)) << "kit key in the other registry view";
+    EXPECT_FALSE(keyExists(kKitKey, k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY)) << "kit key in the other registry view";
     if (!makoHome.empty() && makoHome.back() != '\\') makoHome += '\\';
     for (const char* file : {"README.txt", "src.dat", "lib\\tools.dat", "bin\\forge.dat"})
         EXPECT_TRUE(fileExists(makoHome + file)) << makoHome << file;

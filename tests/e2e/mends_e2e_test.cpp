@@ -29,44 +29,53 @@ size_t endProcessesNamed(const char* image) {
     return count;
 }
 
-// Whether the archive worker has set the event.
-bool archivesReady() {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
-    const bool set = event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-    if (event) CloseHandle(event);
-    return set;
-}
-
-// A folder on the way of the payload or of the update agent's package is a link made by the test:
-// refused with 5 before anything is written through it.
-TEST_F(MendsE2E, LinkedFolderIsRefusedBeforeAnythingIsWrittenThroughIt) {
+// A link (a Unix symbolic link: a plain CreateFile follows one at a file, Windows programs see one at
+// a folder as a reparse point) on the way of the payload or of the update agent's package, or at the
+// log, leads into someone else's folder or file: nothing is written through it. The package's links
+// are refused with 5 and an ERROR line naming them; the log is best-effort, so that run installs.
+TEST_F(MendsE2E, LinksAreNeverWrittenThrough) {
     struct Row {
         const char* what;
-        std::string folder;  // as the ERROR line names it
-        size_t installerCalls;
+        std::string link;  // as the ERROR line names it; empty: the log in the run's folder
+        bool folder;
+        long exitCode;
+        size_t installerCalls;  // checked with the ERROR line, not for the log
     };
-    const std::string localLow = localLowFolder();
+    const std::string work = workFolder(kWorkFolderName), agent = localLowFolder() + "\\Brennic\\Mako\\AU\\";
     const std::vector<Row> rows = {
-        {"Halden folder", localLow + "\\Halden\\", 0},
-        {"work folder", workFolder(kWorkFolderName), 0},
+        {"Halden folder", localLowFolder() + "\\Halden\\", true, 5, 0},
+        {"work folder", work, true, 5, 0},
+        {"kit's package", work + "\\forge3.1.0_27.msi", false, 5, 0},
         // Reached only after a good installation of the kit.
-        {"update agent's folder", localLow + "\\Brennic\\Mako\\AU\\", 1},
+        {"update agent's folder", agent, true, 5, 1},
+        {"update agent's package", agent + "au.msi", false, 5, 1},
+        {"log", "", false, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         resetMachine();
-        const std::string link = row.folder.substr(0, row.folder.find_last_not_of('\\') + 1);
-        const std::string target = nextRunFolder() + "target";
-        removeTree(target);  // left by an earlier run of the case
-        createFolders(target);
+        const std::string victim = nextRunFolder() + "victim", bytes = "someone else's file\r\n";
+        const std::string folder = nextRunFolder(), named = row.link.empty() ? folder + "musched.log" : row.link;
+        const std::string link = named.substr(0, named.find_last_not_of('\\') + 1);
+        removeTree(victim);  // left by an earlier run of the case
+        if (row.folder) createFolders(victim);
+        else writeFile(victim, bytes);
         createFolders(link.substr(0, link.rfind('\\')));
-        ASSERT_TRUE(makeLink(link, target)) << link << " could not be made a link";
+        const bool reparsePoint = makeLink(link, victim);  // what Windows programs see of a folder link
+        ASSERT_TRUE(row.folder ? reparsePoint : readFile(link) == bytes) << link << " does not lead to the victim";
 
-        const LauncherRun run = runLauncher("/s");
-        EXPECT_EQ(5, run.exitCode);
-        EXPECT_TRUE(run.logged("ERROR: Folder is a link or junction, not written through: " + row.folder)) << run.log;
-        EXPECT_THAT(filesIn(target, true), IsEmpty()) << "written through the link into " << target;
-        EXPECT_EQ(row.installerCalls, run.installerCalls.size());
+        Process process;
+        start(process, E2E_SETUP_EXE, "/s", folder);
+        const LauncherRun run = finish(process, folder);
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
+        if (row.folder) EXPECT_THAT(filesIn(victim, true), IsEmpty()) << "written through the link into " << victim;
+        else EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
+        if (row.exitCode == 5) {
+            EXPECT_TRUE(run.logged(std::string("ERROR: ") + (row.folder ? "Folder is a link or junction" : "File is a link") +
+                                   ", not written through: " + named))
+                << run.log;
+            EXPECT_EQ(row.installerCalls, run.installerCalls.size());
+        }
         removeTree(link);
     }
 }
@@ -108,49 +117,6 @@ TEST_F(MendsE2E, RuntimeSettingsFileSetsOnlyTheKeysKeptThere) {
         }
         EXPECT_THAT(run.loomRecord, Not(HasSubstr("Planted")));
         EXPECT_EQ(row.fileAfter, readFile(runtimeSettingsFile()));
-    }
-}
-
-// A file link (a Unix symbolic link, which a plain CreateFile follows) at a payload file, at the
-// update agent's package or at the log leads to a file of someone else's: it stays as it was. The
-// package files are refused with 5; the log is best-effort, so that run installs.
-TEST_F(MendsE2E, FileLinksAreNeverWrittenThrough) {
-    struct Row {
-        const char* what;
-        std::function<std::string(const std::string& runFolder)> link;
-        long exitCode;
-        std::optional<size_t> installerCalls;  // with the ERROR line naming the link; none for the log
-    };
-    const std::vector<Row> rows = {
-        {"kit's package", [](const std::string&) { return workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi"; }, 5,
-         0},
-        // Reached only after a good installation of the kit.
-        {"update agent's package",
-         [](const std::string&) { return localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi"; }, 5, 1},
-        {"log", [](const std::string& runFolder) { return runFolder + "musched.log"; }, 0, std::nullopt},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        resetMachine();
-        const std::string victim = nextRunFolder() + "victim.txt";
-        const std::string bytes = "someone else's file\r\n";
-        writeFile(victim, bytes);
-        const std::string folder = nextRunFolder(), link = row.link(folder);
-        createFolders(link.substr(0, link.rfind('\\')));
-        // -f: an earlier run may have left its own file there.
-        runShell("ln -sf '" + unixPath(victim) + "' '" + unixPath(link) + "'");
-        ASSERT_EQ(bytes, readFile(link)) << link << " does not lead to the victim";
-
-        Process process;
-        start(process, E2E_SETUP_EXE, "/s", folder);
-        const LauncherRun run = finish(process, folder);
-        EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
-        EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
-        if (row.installerCalls) {
-            EXPECT_TRUE(run.logged("ERROR: File is a link, not written through: " + link)) << run.log;
-            EXPECT_EQ(*row.installerCalls, run.installerCalls.size());
-        }
-        removeTree(link);
     }
 }
 

@@ -3,9 +3,12 @@
 // older one with its policy carried over, and runs the registration program. Each case starts
 // without an agent, its policy values and the test's folder override for maureg.exe.
 #include <array>
+#include <cstring>
 
 #include "e2e/e2e_support.h"
-#include "product/protected_values.h"
+// after windows.h
+#include <wincrypt.h>
+#include <dpapi.h>
 
 namespace {
 
@@ -22,10 +25,19 @@ const char* const kScheduleValues[] = {"Frequency", "UpdateSchedule", "UpdateMin
 
 bool agentVersion(std::string& out) { return readString(kAgentKey, "AUVersion", out, KEY_WOW64_32KEY); }
 
-// The schedule as current agents keep it: machine-protected, as Base64 text under mucheck.
-void writeProtectedSchedule(const Schedule& s) {
+// The schedule as current agents keep it under mucheck, written and read here with crypt32 linked
+// directly: each value 4 little-endian bytes (as Windows keeps a number), machine-protected, as
+// Base64 text without line breaks.
+void writeProtectedSchedule(Schedule s) {
     for (int i = 0; i < 3; ++i) {
-        const std::string text = protected_values::machineProtectedText(protected_values::littleEndian(s[i]));
+        DATA_BLOB in{sizeof s[i], reinterpret_cast<BYTE*>(&s[i])}, out{};
+        ASSERT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr,
+                                     CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN, &out));
+        std::string text(out.cbData * 2 + 4, '\0');
+        DWORD size = static_cast<DWORD>(text.size());
+        CryptBinaryToStringA(out.pbData, out.cbData, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &size);
+        LocalFree(out.pbData);
+        text.resize(size);
         EXPECT_TRUE(setString(kMucheckKey, kScheduleValues[i], text, KEY_WOW64_32KEY));
     }
 }
@@ -34,10 +46,18 @@ std::optional<Schedule> currentSchedule() {
     Schedule s;
     for (int i = 0; i < 3; ++i) {
         std::string text;
-        if (!readString(kMucheckKey, kScheduleValues[i], text, KEY_WOW64_32KEY)) return std::nullopt;
-        const std::vector<uint8_t> b = protected_values::unprotect(protected_values::fromBase64(text));
-        if (b.size() != 4) return std::nullopt;
-        s[i] = b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24;
+        std::vector<BYTE> bytes(4096);
+        DWORD size = static_cast<DWORD>(bytes.size());
+        DATA_BLOB in{}, out{};
+        if (!readString(kMucheckKey, kScheduleValues[i], text, KEY_WOW64_32KEY) ||
+            !CryptStringToBinaryA(text.c_str(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64, bytes.data(), &size, nullptr, nullptr))
+            return std::nullopt;
+        in = {size, bytes.data()};
+        if (!CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) return std::nullopt;
+        const bool ok = out.cbData == sizeof s[i];
+        if (ok) std::memcpy(&s[i], out.pbData, sizeof s[i]);
+        LocalFree(out.pbData);
+        if (!ok) return std::nullopt;
     }
     return s;
 }
@@ -52,10 +72,6 @@ std::string currentNotifyType() {
                                          &size) == ERROR_SUCCESS;
     }
     return found == 2 ? std::to_string(flags[0]) + "/" + std::to_string(flags[1]) : "<none>";
-}
-
-std::string registrationProgram() {
-    return knownFolder(FOLDERID_ProgramFilesCommonX86) + "\\Mako\\Mako Update\\maureg.exe";
 }
 
 std::string agentPackage(const char* name) { return std::string(E2E_AGENT_DIR) + "\\" + name + ".msi"; }
@@ -171,7 +187,8 @@ TEST_F(AgentE2E, AgentIsInstalledOnlyOverOlderOnesWithThePolicyCarriedOver) {
         }
         if (row.registers) {
             EXPECT_THAT(maureg, HasSubstr("maureg.exe\" -r loom 3.1.0_27-b09")) << maureg;
-            EXPECT_TRUE(equalsIgnoreCase(maureg.substr(1, maureg.find('"', 1) - 1), registrationProgram())) << maureg;
+            EXPECT_TRUE(equalsIgnoreCase(maureg.substr(1, maureg.find('"', 1) - 1),
+                                         knownFolder(FOLDERID_ProgramFilesCommonX86) + "\\Mako\\Mako Update\\maureg.exe")) << maureg;
         } else {
             EXPECT_THAT(maureg, IsEmpty());
         }

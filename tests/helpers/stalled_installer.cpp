@@ -20,26 +20,14 @@ std::string variable(const char* name) {
     return length < sizeof value ? value : "";
 }
 
-// The raw text after the program name.
-const char* argumentsOf(const char* commandLine) {
-    const char* p = commandLine;
-    if (*p == '"') {
-        for (++p; *p && *p != '"'; ++p) {}
-        if (*p) ++p;
-    } else {
-        while (*p && *p != ' ' && *p != '\t') ++p;
-    }
-    return p;
-}
-
-DWORD runToEnd(const std::string& program, const std::string& arguments) {
+// Starts "<program>"<arguments>; no process handle when it could not start.
+PROCESS_INFORMATION start(const std::string& program, const std::string& arguments) {
     std::string command = "\"" + program + "\"" + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    return stand_in::waitForExit(process);
+    CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    return process;
 }
 
 }  // namespace
@@ -53,7 +41,12 @@ int main(int argc, char** argv) {
     if (!once.empty() && GetFileAttributesA(once.c_str()) != INVALID_FILE_ATTRIBUTES) {
         char system[MAX_PATH] = {};
         GetSystemDirectoryA(system, sizeof system);
-        return static_cast<int>(runToEnd(std::string(system) + "\\msiexec.exe", argumentsOf(GetCommandLineA())));
+        // The raw text after the program name.
+        const char* arguments = GetCommandLineA();
+        if (*arguments == '"') arguments = std::strchr(arguments + 1, '"') ? std::strchr(arguments + 1, '"') + 1 : "";
+        else arguments += std::strcspn(arguments, " \t");
+        PROCESS_INFORMATION installer = start(std::string(system) + "\\msiexec.exe", arguments);
+        return static_cast<int>(installer.hProcess ? stand_in::waitForExit(installer) : GetLastError());
     }
     if (!once.empty()) CloseHandle(CreateFileA(once.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     const std::string record = variable("MAKO_TEST_KIT_RECORD");
@@ -67,14 +60,7 @@ int main(int argc, char** argv) {
     }
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string command = "\"" + std::string(self) + "\" -Embedding";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION lost{};
-    if (CreateProcessA(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &lost)) {
-        CloseHandle(lost.hThread);
-        CloseHandle(lost.hProcess);
-    }
+    start(self, " -Embedding");  // the lost process; its handles go with this one's end
     Sleep(INFINITE);
     return 0;
 }

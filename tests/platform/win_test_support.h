@@ -58,11 +58,16 @@ inline void emptyFolder(const std::string& folder) {
     for (const std::string& name : filesIn(folder)) DeleteFileA((folder + "\\" + name).c_str());
 }
 
-// <temp folder>\plat-<name>-<pid>.log, removed if present.
-inline std::string scratchFile(const std::string& name) {
+// With its trailing backslash.
+inline std::string tempFolder() {
     char temp[MAX_PATH + 1] = {};
     GetTempPathA(sizeof temp, temp);
-    const std::string path = std::string(temp) + "plat-" + name + "-" + std::to_string(GetCurrentProcessId()) + ".log";
+    return temp;
+}
+
+// <temp folder>\plat-<name>-<pid>.log, removed if present.
+inline std::string scratchFile(const std::string& name) {
+    const std::string path = tempFolder() + "plat-" + name + "-" + std::to_string(GetCurrentProcessId()) + ".log";
     DeleteFileA(path.c_str());
     return path;
 }

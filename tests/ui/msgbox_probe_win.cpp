@@ -54,27 +54,15 @@ void append(const std::wstring& path, const std::string& text) {
     std::ofstream(path.c_str(), std::ios::binary | std::ios::app) << text;
 }
 
-struct DialogSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK takeDialogOf(HWND window, LPARAM parameter) {
-    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
-    DWORD owner = 0;
-    wchar_t className[16] = {};
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameW(window, className, 16);
-    if (owner != search.processId || lstrcmpW(className, L"#32770") != 0) return TRUE;
-    search.found = window;
-    return FALSE;
-}
-
 // Any dialog window (a message box among them) of the process.
 HWND dialogOf(DWORD processId) {
-    DialogSearch search{processId, nullptr};
-    EnumWindows(takeDialogOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
+         window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) return window;
+    }
+    return nullptr;
 }
 
 bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
