@@ -52,8 +52,9 @@ TEST_F(ConfigValuesE2E, ValuesInAnyScriptReachTheInstallerWholeAndInstall) {
         EXPECT_THAT(command, HasSubstr(" WRAPPER=1 /l \"" + log + "\" INSTALLDIR=\"" + kitDir + "\""));
         EXPECT_THAT(run.loomRecord, HasSubstr(" INSTALLDIR=\"" + runtimeDir + "\""));
         // With the UTF-8 code page the log is UTF-8 throughout, the installer's command included.
-        if (program == std::string(E2E_SETUP_EXE))
+        if (program == std::string(E2E_SETUP_EXE)) {
             EXPECT_THAT(run.log, HasSubstr(" INSTALLDIR=\"" + kitDir + "\"")) << "the log is not UTF-8";
+        }
 
         EXPECT_EQ(utf16(kitDir + "\\"), readWide(kKitKey, L"MakoHome", kLauncherView));
         for (const char* file : {"\\README.txt", "\\bin\\forge.dat"}) EXPECT_TRUE(existsWide(kitDir + file)) << file;
