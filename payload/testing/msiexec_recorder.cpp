@@ -257,14 +257,17 @@ bool runInstaller(const std::wstring& real, const std::wstring& command, DWORD& 
 // Wine's installer opens the archives through the ANSI code page, so it cannot extract them from a
 // folder whose name that code page lacks (Windows' installer can). Such a package is forwarded under
 // its short name, which Wine makes of ASCII letters; the launcher's own command stays as recorded.
+bool isAscii(const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
+}
+
 std::wstring readableByWinesInstaller(const std::wstring& arguments, const std::wstring& package, std::string& note) {
-    const bool ascii = std::all_of(package.begin(), package.end(), [](wchar_t c) { return c < 0x80; });
     const size_t at = arguments.find(package);
-    if (ascii || at == std::wstring::npos) return arguments;
+    if (isAscii(package) || at == std::wstring::npos) return arguments;
     wchar_t shortName[32768];
     const DWORD length = GetShortPathNameW(package.c_str(), shortName, 32768);
     const std::wstring forwarded(shortName, length < 32768 ? length : 0);
-    if (forwarded.empty() || !std::all_of(forwarded.begin(), forwarded.end(), [](wchar_t c) { return c < 0x80; }))
+    if (forwarded.empty() || !isAscii(forwarded))
         return arguments;
     note += "forwarded-package: " + toUtf8(forwarded) + "\n";
     return arguments.substr(0, at) + forwarded + arguments.substr(at + package.size());

@@ -183,7 +183,7 @@ int32_t InstallConfigData::LoadConfigSettings(const std::wstring& commandLine) {
     const std::string cmdline = buildCmdline(catalogue, [this](const std::string& key, std::string& value) {
         std::string utf8;
         if (!exportConfig.valueOf(key, utf8)) return false;
-        host.utf8ToAnsi(utf8, value);
+        value = forLog(utf8);
         return true;
     });
     if (!cmdline.empty()) workingConfig.loadString("CMDLINE=" + cmdline);

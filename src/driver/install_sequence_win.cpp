@@ -119,8 +119,10 @@ bool kitInstalled(int installerResult) {
            installerResult == ERROR_SUCCESS_REBOOT_INITIATED;
 }
 
-// A payload file that could not be written ends the run with its Windows error code.
-int endOnPayloadWriteError(const PayloadWriteError& error, bool silent) {
+// A payload file that could not be written ends the run with its Windows error code; log is false
+// where the failure was logged where it happened (the archive worker, the event).
+int endOnPayloadWriteError(const PayloadWriteError& error, bool silent, bool log = false) {
+    if (log) logPayloadWriteError(error);
     if (!silent) showPayloadWriteErrorBox(error);
     return static_cast<int>(error.code());
 }
@@ -217,8 +219,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
                          writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId),
                                              payload::kInstallerResourceType, msiPath, &heldPackage);
     } catch (const PayloadWriteError& e) {
-        logPayloadWriteError(e);
-        return endOnPayloadWriteError(e, silent);
+        return endOnPayloadWriteError(e, silent, true);
     }
     if (!packageWritten) {
         logExitCode(exitCode);
@@ -307,8 +308,7 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
                 exitCode = exit_code::LinkedFolder;
             }
         } catch (const PayloadWriteError& e) {
-            logPayloadWriteError(e);
-            return endOnPayloadWriteError(e, silent);
+            return endOnPayloadWriteError(e, silent, true);
         }
     }
 

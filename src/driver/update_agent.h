@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/exit_codes.h"
 #include "driver/installer_command.h"
 #include "product_facts.h"
 
@@ -26,7 +27,7 @@ constexpr int32_t kAgentInstallerOrRegistrationFailed = -3;
 constexpr int32_t kAgentRegistrationRaised = -4;
 constexpr int32_t kAgentPackageMissing = -5;
 constexpr int32_t kAgentFolderLinked = -6;  // a folder on the package's way is a link; nothing written
-constexpr int32_t kAgentCommandTooLong = 1639;  // ERROR_INVALID_COMMAND_LINE; nothing run
+constexpr int32_t kAgentCommandTooLong = exit_code::InvalidCommandLine;  // nothing run
 
 // CreateProcess takes at most 32,767 characters including the terminator.
 constexpr size_t kProcessCommandCapacity = 32767;
