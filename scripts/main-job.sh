@@ -50,9 +50,12 @@ wineserver -w >/dev/null 2>&1 </dev/null || true
 
 code=$(tr -d '\r\n' <"$out/exit-code.txt" 2>/dev/null || echo "unknown")
 query() { wine reg query "$1" $2 >"$out/reg.txt" 2>/dev/null </dev/null; tr -d '\r' <"$out/reg.txt"; }
-view=/reg:32
-[ "$preset" = win64 ] && view=/reg:64
-kit_key='HKLM\SOFTWARE\Velmora\Mako Development Kit\3.1.0_27'
+# The version and product codes as this build defines them (cmake/ProductFacts.cmake).
+fact() { sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$root/build/$preset/generated/product_facts.h"; }
+version=$(fact MAKO_VERSION)
+view=/reg:32 kit_code=$(fact MAKO_KIT_PRODUCT_CODE_32)
+[ "$preset" = win64 ] && view=/reg:64 kit_code=$(fact MAKO_KIT_PRODUCT_CODE_64)
+kit_key="HKLM\\SOFTWARE\\Velmora\\Mako Development Kit\\$version"
 
 echo
 echo "== Report"
@@ -64,7 +67,7 @@ query "$kit_key" "$view" | sed -n 's/^ \{4\}/  /p' || echo "  (key not found)"
 home=$(query "$kit_key" "$view" | awk -F'REG_SZ' '/MakoHome/ {gsub(/^[ \t]+|[ \t]+$/, "", $2); print $2}')
 echo
 echo "Uninstall entry of the kit:"
-query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' "$view" | grep -i 61C2D8 | sed 's/^/  /' || echo "  (none)"
+query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' "$view" | grep -iF "$kit_code" | sed 's/^/  /' || echo "  (none)"
 echo
 if [ -n "$home" ]; then
   unix_home=$(unix_path "$home")
@@ -84,7 +87,7 @@ record() {  # record <title> <file>: what a stand-in program wrote about its cal
   echo
 }
 record "Public-runtime installer (loom.exe) calls" "$temp/loom-calls.txt"
-runtime_key='HKLM\SOFTWARE\Velmora\Mako Runtime Environment\3.1.0_27'
+runtime_key="HKLM\\SOFTWARE\\Velmora\\Mako Runtime Environment\\$version"
 echo "Public runtime registry values ($runtime_key, $view):"
 query "$runtime_key" "$view /s" | sed -n 's/^ \{4\}/  /p' || echo "  (key not found)"
 echo

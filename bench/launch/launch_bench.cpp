@@ -43,6 +43,7 @@
 
 #include "common/bench_row.h"
 #include "platform/win_test_support.h"
+#include "product_facts.h"
 
 namespace {
 
@@ -55,23 +56,23 @@ struct Archive {
     DWORD size;  // of the shipped archive
 };
 const Archive kArchives[] = {
-    {"MAKO_CAB9", 110, "ss310270.cab", 19906511},
-    {"MAKO_CAB10", 111, "st310270.cab", 124485486},
-    {"MAKO_CAB7", 108, "sj310270.cab", 37303520},
-    {"MAKO_CAB11", 112, "sz310270.cab", 1446},
+    {"MAKO_CAB9", 110, "ss" MAKO_ARCHIVE_TAG ".cab", 19906511},
+    {"MAKO_CAB10", 111, "st" MAKO_ARCHIVE_TAG ".cab", 124485486},
+    {"MAKO_CAB7", 108, "sj" MAKO_ARCHIVE_TAG ".cab", 37303520},
+    {"MAKO_CAB11", 112, "sz" MAKO_ARCHIVE_TAG ".cab", 1446},
 };
 const char kPackageType[] = "MAKO_INSTALLER";
 constexpr WORD kPackageId = 101;
-const char kPackageFile[] = "forge3.1.0_27.msi";
+const char kPackageFile[] = "forge" MAKO_VERSION ".msi";
 constexpr WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);  // 1033
 #ifdef _WIN64
-const char kWorkFolderName[] = "forge3.1.0_27_x64";
+const char kWorkFolderName[] = "forge" MAKO_VERSION "_x64";
 #else
-const char kWorkFolderName[] = "forge3.1.0_27";
+const char kWorkFolderName[] = "forge" MAKO_VERSION;
 #endif
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
-const char kKitKey[] = "SOFTWARE\\Velmora\\Mako Development Kit\\3.1.0_27";
-const char kRuntimeKey[] = "SOFTWARE\\Velmora\\Mako Runtime Environment\\3.1.0_27";
+const char kKitKey[] = "SOFTWARE\\Velmora\\Mako Development Kit\\" MAKO_VERSION;
+const char kRuntimeKey[] = "SOFTWARE\\Velmora\\Mako Runtime Environment\\" MAKO_VERSION;
 const char kStatusKey[] = "SOFTWARE\\Velmora";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" LAUNCH_BENCH_KIT_PRODUCT_CODE;
 constexpr DWORD kChunk = 8192;  // the launcher's chunk size
@@ -690,7 +691,7 @@ int writePayload(const std::string& launcher) {
 
 int benchInstall(int runs) {
     const std::string payloadFolder = LAUNCH_BENCH_FULL_PAYLOAD_DIR;
-    const std::string expectedSource = payloadFolder + "\\stage\\st310270\\st_src.dat";
+    const std::string expectedSource = payloadFolder + "\\stage\\st" MAKO_ARCHIVE_TAG "\\st_src.dat";
     const std::string scratch = scratchFolder();
     const std::string fullLauncher = scratch + "\\mako-forge-setup-full.exe";
     const long long buildStarted = now();

@@ -6,6 +6,9 @@
 # (LC_MESSAGES), whatever the code page (LC_CTYPE); /lang only picks the installer's transform.
 # <ansi-launcher.exe> is the launcher as a system without the UTF-8 process code page runs it.
 #   gallery.sh <en|ja|zh> <out-dir> <probe.exe> <launcher.exe> <hold_file.exe> <strings.rc> <32|64> <ansi-launcher.exe>
+# The names the launcher shares with the world outside it (the kit's registry key, the work folder and
+# archive names) are written here again on purpose, as in tests/e2e/e2e_support.h: a changed value
+# fails the gallery instead of moving with it.
 set -uo pipefail
 lang=$1 out=$(realpath -m "$2") probe=$3 launcher=$4 holder=$5 strings=$6 bits=$7 ansi_launcher=$8
 : "${WINEPREFIX:?WINEPREFIX must name the scratch prefix}"
