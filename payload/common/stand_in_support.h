@@ -43,6 +43,8 @@ inline std::wstring recordPath(const wchar_t* variable, const wchar_t* defaultNa
     return std::wstring(temp, length) + defaultName;
 }
 
+inline bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 inline std::wstring ownPath() {
     std::vector<wchar_t> buffer(32768);
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));

@@ -20,14 +20,13 @@
 // after windows.h
 #include <shellapi.h>
 
+#include "common/stand_in_support.h"
+
 namespace {
 
-std::string utf8(const std::wstring& text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
-                                                       static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
+using stand_in::appendToFile;
+using stand_in::fileExists;
+using stand_in::toUtf8;
 
 std::wstring windowText(HWND window, int controlId) {
     wchar_t buffer[4096] = {};
@@ -50,10 +49,6 @@ std::wstring fromFileIfNamed(const std::wstring& argument) {
     return wintest::utf16(bytes);
 }
 
-void append(const std::wstring& path, const std::string& text) {
-    std::ofstream(path.c_str(), std::ios::binary | std::ios::app) << text;
-}
-
 // Any dialog window (a message box among them) of the process.
 HWND dialogOf(DWORD processId) {
     for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
@@ -65,8 +60,6 @@ HWND dialogOf(DWORD processId) {
     return nullptr;
 }
 
-bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 int run(int argc, wchar_t** argv) {
     if (argc < 6) return 64;
     const std::wstring caption = fromFileIfNamed(argv[1]), record = argv[2], press = argv[3];
@@ -77,7 +70,7 @@ int run(int argc, wchar_t** argv) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        append(record, "start failed: " + std::to_string(GetLastError()) + "\n");
+        appendToFile(record, "start failed: " + std::to_string(GetLastError()) + "\n");
         return 3;
     }
     CloseHandle(process.hThread);
@@ -94,21 +87,22 @@ int run(int argc, wchar_t** argv) {
         GetWindowTextW(box, title, 512);
         RECT r = {};
         GetWindowRect(box, &r);
-        append(record, "caption: " + utf8(title) + "\ntext: " + escaped(utf8(windowText(box, 0xFFFF))) +
-                           "\nbutton: " + utf8(windowText(box, IDOK)) + "\nrect: " + std::to_string(r.left) + " " +
-                           std::to_string(r.top) + " " + std::to_string(r.right) + " " + std::to_string(r.bottom) + "\n");
+        appendToFile(record, "caption: " + toUtf8(title) + "\ntext: " + escaped(toUtf8(windowText(box, 0xFFFF))) +
+                                 "\nbutton: " + toUtf8(windowText(box, IDOK)) + "\nrect: " + std::to_string(r.left) +
+                                 " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+                                 std::to_string(r.bottom) + "\n");
         for (DWORD waited = 0; !fileExists(press) && waited < timeoutMs; waited += 50) Sleep(50);
         // Clicked as a user would: a box without an OK button stays up and the run times out.
         PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         result = 0;
     } else {
-        append(record, "no box\n");
+        appendToFile(record, "no box\n");
     }
     DWORD exitCode = 0;
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
-    append(record, "exit: " + std::to_string(static_cast<long>(exitCode)) + "\n");
+    appendToFile(record, "exit: " + std::to_string(static_cast<long>(exitCode)) + "\n");
     return result;
 }
 
