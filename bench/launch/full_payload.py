@@ -47,11 +47,12 @@ def main(argv):
         sys.exit(__doc__)
     gcab, stage, out, loom, runtime, tag, full_version = argv[1:]
     readme_text = f"Mako Development Kit {full_version} (benchmark payload of the shipped sizes).\n".encode()
-    given = {"loom.exe": loom, os.path.basename(runtime): runtime}
+    runtime_name = os.path.basename(runtime)
+    given = {"loom.exe": loom, runtime_name: runtime}
     os.makedirs(out, exist_ok=True)
     for number, (prefix, target, cabinet_entries) in enumerate(CABINETS):
         cabinet = f"{prefix}{tag}.cab"
-        entries = [(os.path.basename(runtime) if name == RUNTIME else name, share) for name, share in cabinet_entries]
+        entries = [(runtime_name if name == RUNTIME else name, share) for name, share in cabinet_entries]
         folder = os.path.join(stage, cabinet[:-4])
         os.makedirs(folder, exist_ok=True)
         paths = [given.get(name, os.path.join(folder, name)) for name, _ in entries]
