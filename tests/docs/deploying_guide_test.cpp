@@ -65,7 +65,7 @@ Classes guideTableClasses(const std::string& guide) {
     return classes;
 }
 
-// The guide's winget installer manifest (its yaml block): 0 is winget's own success, the
+// The guide's winget installer manifest (the yaml block of ManifestType installer): 0 is winget's own success, the
 // InstallerSuccessCodes succeed too, the ExpectedReturnCodes take the class winget gives their
 // ReturnResponse.
 Classes wingetClasses(const std::string& guide) {
@@ -75,8 +75,8 @@ Classes wingetClasses(const std::string& guide) {
         {"invalidParameter", "Failed"}, {"alreadyInstalled", "Failed"}, {"downgrade", "Failed"},
         {"missingDependency", "Failed"}, {"diskFull", "Failed"}, {"fileInUse", "Failed"}, {"contactSupport", "Failed"},
     };
-    const size_t begin = guide.find("```yaml\n");
-    EXPECT_NE(std::string::npos, begin) << "no winget manifest";
+    const size_t begin = guide.rfind("```yaml\n", guide.find("\nManifestType: installer\n"));
+    EXPECT_NE(std::string::npos, begin) << "no winget installer manifest";
     if (begin == std::string::npos) return {};
     std::istringstream lines(guide.substr(begin + 8, guide.find("```", begin + 8) - begin - 8));
     Classes classes{{0, "Success"}};
