@@ -15,6 +15,9 @@ set(MAKO_VERSION "${MAKO_VERSION_MAJOR}.${MAKO_VERSION_MINOR}.${MAKO_VERSION_MIC
 set(MAKO_FULL_VERSION "${MAKO_VERSION}-${MAKO_VERSION_BUILD}")
 set(MAKO_VERSION_DOTTED "${MAKO_VERSION_MAJOR}.${MAKO_VERSION_MINOR}.${MAKO_VERSION_MICRO}.${MAKO_VERSION_UPDATE}")
 set(MAKO_ARCHIVE_TAG "${MAKO_VERSION_MAJOR}${MAKO_VERSION_MINOR}${MAKO_VERSION_MICRO}${MAKO_VERSION_UPDATE}0")
+# The kit package's ProductVersion is the four-number form, "3.1.0.27": the build ("b09") is no part of
+# it. The installer compares only the first three numbers; each update has its own product code below.
+set(MAKO_KIT_PACKAGE_VERSION "${MAKO_VERSION_DOTTED}")
 
 # The development kit's product code of this version for 32 and 64 bits:
 # "{<bits>61C2D8-E3A5-11D6-B94C-00C0A92<minor>0<update>0}".

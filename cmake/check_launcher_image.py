@@ -2,12 +2,13 @@
 """Checks a built launcher image without running it, so that it also holds where the image cannot run:
 - it imports only DLLs on Windows' KnownDLLs list (any other one could be planted beside a downloaded
   launcher and loaded in its place);
-- its resource directory holds the manifest, the version, the string tables and the given payload;
+- its resource directory holds the manifest, the version, the string tables and the given payload,
+  byte for byte the given file where one is named;
 - its sections start at page-aligned file offsets and it carries no debug sections: Wine maps such an
   image, while it reads any other one whole into memory before the first instruction runs, payload
   included.
 
-check_launcher_image.py <exe> [--resource TYPE/ID]...   (TYPE: a name or a number, e.g. 24/1)
+check_launcher_image.py <exe> [--resource TYPE/ID[=FILE]]...   (TYPE: a name or a number, e.g. 24/1)
 Prints one line per problem and exits 1 when there is any."""
 import struct
 import sys
@@ -59,10 +60,10 @@ class Image:
         return names
 
     def resources(self):
-        """{(type, id)} of the first two levels; names as text, numbers as int."""
+        """{(type, id): data of its first language}; names as text, numbers as int."""
         rva, size = self.directory[2]
         if not size:
-            return set()
+            return {}
         base = self.offset(rva)
 
         def entries(at):
@@ -75,20 +76,24 @@ class Image:
                     key = self.data[name_at + 2:name_at + 2 + 2 * length].decode("utf-16-le")
                 yield key, target
 
-        found = set()
+        found = {}
         for rtype, target in entries(base):
-            for rid, _ in entries(base + (target & 0x7FFFFFFF)):
-                found.add((rtype, rid))
+            for rid, languages in entries(base + (target & 0x7FFFFFFF)):
+                for _language, leaf in entries(base + (languages & 0x7FFFFFFF)):
+                    data_rva, data_size = struct.unpack_from("<II", self.data, base + leaf)
+                    found[(rtype, rid)] = self.data[self.offset(data_rva):self.offset(data_rva) + data_size]
+                    break
         return found
 
 
 def parse_resource(text):
+    text, _, file = text.partition("=")
     rtype, rid = text.split("/")
-    return (int(rtype) if rtype.isdigit() else rtype, int(rid))
+    return (int(rtype) if rtype.isdigit() else rtype, int(rid), file)
 
 
 def main(argv):
-    path, wanted = argv[1], [(RT_MANIFEST, 1), (RT_VERSION, 1)] + [(RT_STRING, b) for b in STRING_BLOCKS]
+    path, wanted = argv[1], [(RT_MANIFEST, 1, ""), (RT_VERSION, 1, "")] + [(RT_STRING, b, "") for b in STRING_BLOCKS]
     args = argv[2:]
     while args:
         if args[0] == "--resource":
@@ -110,9 +115,15 @@ def main(argv):
         if dll.lower() not in KNOWN_DLLS:
             problems.append("imports %s, which is not a KnownDLL: bind it at run time from the system folder" % dll)
     present = image.resources()
-    for rtype, rid in wanted:
+    for rtype, rid, file in wanted:
         if (rtype, rid) not in present:
             problems.append("resource %s/%s is missing" % (rtype, rid))
+        elif file:
+            with open(file, "rb") as f:
+                carried, expected = present[(rtype, rid)], f.read()
+            if carried != expected:
+                problems.append("resource %s/%s (%d bytes) differs from %s (%d bytes)"
+                                % (rtype, rid, len(carried), file, len(expected)))
     for problem in problems:
         print("%s: %s" % (path, problem))
     return 1 if problems else 0

@@ -19,7 +19,7 @@ rm -rf "$work"
 mkdir -p "$work"
 # The clones must compile every file themselves.
 export CCACHE_DISABLE=1
-unset SOURCE_DATE_EPOCH LAUNCHER_SIGNING_PKCS12 LAUNCHER_SIGNING_PASSWORD_FILE LAUNCHER_SIGNING_CA_FILE
+unset SOURCE_DATE_EPOCH LAUNCHER_SIGNING_PKCS12 LAUNCHER_SIGNING_PASSWORD_FILE LAUNCHER_SIGNING_CA_FILE LAUNCHER_PAYLOAD_DIR
 
 build() {  # build <checkout> <preset> [cmake options...]
   local checkout=$1 preset=$2 log

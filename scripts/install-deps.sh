@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          python3 wine wine64 wine32:i386 wixl gcab googletest xvfb xauth xfonts-base x11-apps imagemagick
+          python3 wine wine64 wine32:i386 wixl gcab msitools googletest xvfb xauth xfonts-base x11-apps imagemagick
           locales fonts-wqy-zenhei osslsigncode openssl)
 # The guide's winget manifests are validated against winget's schemas.
 packages+=(python3-jsonschema python3-yaml)
