@@ -260,8 +260,10 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
 
 int32_t InstallConfigData::ImportRuntimeConfigSettings(SettingsContext& context, bool silent, bool asFound) {
     CONFIG_LOG(INFO, "ImportRuntimeConfigSettings", "...Importing runtime configuration file...");
-    // Read whole into a store of its own, then only what may come from there is merged.
-    SettingsContext file(api, runtimeFileValidator, keyMapper);
+    // Read whole into a store of its own, then only what may come from there is merged. The backup
+    // takes the file itself, so that it keeps the bytes a restore writes back.
+    SettingsContext scratch(api, runtimeFileValidator, keyMapper);
+    SettingsContext& file = asFound ? context : scratch;
     std::string path;
     int32_t status = file.settingsFilePath(path);
     if (status == 0) {
@@ -274,7 +276,8 @@ int32_t InstallConfigData::ImportRuntimeConfigSettings(SettingsContext& context,
         return 0;
     }
     if (status == 0 && !asFound) status = dropKeysNotKept(file, path);
-    if (status == 0) status = context.merge(file);
+    if (status == 0 && !asFound) status = context.merge(file);
+    if (status == 0 && asFound) runtimeFileFound = true;
     if (!reportSettingsError(status, path, silent, file)) {
         CONFIG_LOG(ERROR, "ImportRuntimeConfigSettings", "Runtime configuration file import failed with " << status);
     }
@@ -354,14 +357,28 @@ int32_t InstallConfigData::exportSettings() {
 
 int32_t InstallConfigData::restoreSettings() {
     CONFIG_LOG(INFO, "restoreSettings", "...Restoring config settings");
-    return writeRuntimeFileFrom(backupConfig, exportConfig, true, nullptr);
+    bool same = false;
+    if (backupConfig.equals(exportConfig, same) == 0 && same) return 0;  // the export left the file alone
+    if (!runtimeFileFound) {  // the launcher made it
+        deleteSettingsFile();
+        return 0;
+    }
+    // The administrator's file comes back as it was found: comments, order, line ends and all.
+    CONFIG_LOG(INFO, "restoreSettings", "Writing to the runtime config file.");
+    std::string path;
+    int32_t status = backupConfig.settingsFilePath(path);
+    if (status == 0) status = backupConfig.restoreLoadedFile(path);
+    if (!reportSettingsError(status, path, true, backupConfig)) {
+        CONFIG_LOG(ERROR, "restoreSettings", "Fails on writing to the runtime config file.");
+    }
+    return status;
 }
 
 int32_t InstallConfigData::writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
                                                 const char* unchangedLine) {
     bool same = false, empty = false;
     if (store.equals(current, same) == 0 && same) {
-        if (unchangedLine) CONFIG_LOG(INFO, "exportSettings", unchangedLine);
+        CONFIG_LOG(INFO, "exportSettings", unchangedLine);
         return 0;
     }
     if (store.isEmpty(empty) == 0 && empty) {

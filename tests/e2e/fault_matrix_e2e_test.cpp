@@ -16,9 +16,9 @@ namespace {
 
 using namespace e2e;
 
-// As the launcher itself rewrites an existing file.
-const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
-const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
+// An administrator's file; the launcher rewrites it in its own form, a restore gives it back as it was.
+const char kSettingsBefore[] = "# kept as it was\r\nSPONSORS=Disable\n\nAUTO_UPDATE=Disable\r\n";
+const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\nSPONSORS=Disable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
 constexpr UINT kEndedByForce = 0xDEAD;
 
@@ -306,7 +306,7 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            [](FaultMatrixE2E&) {
                                return writeSettings(std::string(kSettingsBefore) + "EULA\n"), std::string();
                            },
-                           "mako.settings.cfg is malformed in line 2."),
+                           "mako.settings.cfg is malformed in line 5."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
         configurationError("installer log path left out", args("/l /qn"),
                            unable + "There are errors in the following switches:\n\"/l\";"),
