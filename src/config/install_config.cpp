@@ -100,6 +100,9 @@ InstallConfigData::InstallConfigData(const void* module, IConfigHost& configHost
     {
         ValidatorBuilder builder(api);
         for (const KeyRecord& row : catalogue) registerRule(api, builder.handle, row);
+        // The installer log path that follows /l lands quoted on the installer's command, as the
+        // folders do, and is held to their rule (see ImportArgsConfigSettings).
+        check(api.addDirnameValidator(builder.handle, "/l", 0));
         check(api.setAcceptUnknownKeys(builder.handle, 0));
         check(api.buildValidator(builder.handle, &validator.handle));
     }
@@ -231,7 +234,18 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
             // The installer's log file is the next argument; neither reaches the installer text. An
             // argument of our own (/qn, KEY=value) is no path: the path was left out.
             if (i + 1 < count && arguments[i + 1] != nullptr && findKeyRecord(catalogue, arguments[i + 1]) == nullptr) {
-                logPath = arguments[++i];
+                // A quote in the path would end its quoting on the installer's command and let the
+                // rest through as arguments of their own; it must pass as given, untrimmed.
+                const std::string path = arguments[++i];
+                SettingsContext probe(api, validator, keyMapper);
+                std::string checked;
+                if (probe.loadString("/l=" + path) == 0 && probe.valueOf("/l", checked) && checked == path) {
+                    logPath = path;
+                } else {
+                    CONFIG_LOG(ERROR, "ImportArgsConfigSettings",
+                               "Loading arg " << argument << " " << path << " failed with " << settings::status::TextMalformed);
+                    reject(path, settings::status::TextMalformed);
+                }
             } else {
                 CONFIG_LOG(ERROR, "ImportArgsConfigSettings", "arg " << argument << " is incorrect");
                 reject(argument, settings::status::TextMalformed);

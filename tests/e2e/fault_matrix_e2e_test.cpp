@@ -308,6 +308,8 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            },
                            "mako.settings.cfg is malformed in line 5."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
+        configurationError("installer log path with a quote", args("/l \"C:\\ceo\\x.log\\\" TRANSFORMS=C:\\evil.mst\""),
+                           "There are errors in the following switches:\n\"C:\\ceo\\x.log\" TRANSFORMS=C:\\evil.mst\";"),
         configurationError("installer log path left out", args("/l /qn"),
                            unable + "There are errors in the following switches:\n\"/l\";"),
         configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),
