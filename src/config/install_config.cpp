@@ -163,6 +163,15 @@ int32_t InstallConfigData::LoadConfigSettings(const std::wstring& commandLine) {
                    "Error occurred while importing configuration settings. Exiting installer.");
         return status;
     }
+    // Still used: the administrator named it on the command line, and every value it gave is in the
+    // log; the warning says who else could have written them.
+    const std::string writers = installConfigPath.empty() ? std::string() : host.othersWhoMayChange(installConfigPath);
+    if (!writers.empty()) {
+        CONFIG_LOG(WARNING, "LoadConfigSettings",
+                   "Install Configuration file " << forLog(installConfigPath)
+                                                 << " may be changed by accounts other than administrators: "
+                                                 << forLog(writers) << ". It is used as it is.");
+    }
 
     CONFIG_LOG(INFO, "LoadConfigSettings", "-->Saving backup...");
     status = ImportRuntimeConfigSettings(backupConfig, true, true);

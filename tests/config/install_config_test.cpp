@@ -28,6 +28,7 @@ public:
         out = text;
         return true;
     }
+    std::string othersWhoMayChange(const std::string&) override { return ""; }
 
     std::vector<std::pair<std::string, std::string>> boxes;
 };
