@@ -11,7 +11,16 @@ set view=/reg:32
 rem The launcher's log, in the temporary folder of the account that runs this script.
 set log=%TEMP%\musched.log
 rem INSTALLCFG needs an absolute path on a drive: a script started from a share copies it first.
+rem The launcher runs elevated and hands the file's MSI_CMDLINE to the installer as it stands, while
+rem a new folder under C:\ lets every signed-in user change what it holds: the folder gets its own
+rem rules (none inherited), by which only Administrators and the system account may change it.
 if not exist C:\Deploy mkdir C:\Deploy
+icacls C:\Deploy /setowner *S-1-5-32-544 /t /q >nul && icacls C:\Deploy /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX /t /q >nul
+if errorlevel 1 (
+  echo The access rules of C:\Deploy could not be set: nothing installed.
+  exit /b 1603
+)
+if exist C:\Deploy\install.cfg del /f /q C:\Deploy\install.cfg
 copy /y "%~dp0install.cfg" C:\Deploy\install.cfg >nul
 rem The log keeps earlier runs: count their "newer build" lines, so that only this run's lines count.
 call :countnewer before

@@ -22,6 +22,9 @@ public:
     // UTF-8 to the process code page into out; false when a character has no exact form there
     // (out then holds the system's default character in its place).
     virtual bool utf8ToAnsi(const std::string& text, std::string& out) = 0;
+    // Who besides administrators and the system may change the file (UTF-8 name) or replace it in
+    // its folder; empty when no one may, or where the system keeps no access rules.
+    virtual std::string othersWhoMayChange(const std::string& path) = 0;
 };
 
 // The launcher's own host (Win32). Defined in the Windows build only.

@@ -1,5 +1,6 @@
 // The install configuration's system access on Windows.
 #include "config/config_host.h"
+#include "platform/access_rules.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/message_box.h"
@@ -42,6 +43,8 @@ public:
         out = tstrings::utf8ToMultiByte(text);
         return false;
     }
+
+    std::string othersWhoMayChange(const std::string& path) override { return untrustedWritersOf(path); }
 };
 
 }  // namespace

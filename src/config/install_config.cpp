@@ -100,6 +100,9 @@ InstallConfigData::InstallConfigData(const void* module, IConfigHost& configHost
     {
         ValidatorBuilder builder(api);
         for (const KeyRecord& row : catalogue) registerRule(api, builder.handle, row);
+        // The installer log path that follows /l lands quoted on the installer's command, as the
+        // folders do, and is held to their rule (see ImportArgsConfigSettings).
+        check(api.addDirnameValidator(builder.handle, "/l", 0));
         check(api.setAcceptUnknownKeys(builder.handle, 0));
         check(api.buildValidator(builder.handle, &validator.handle));
     }
@@ -159,6 +162,15 @@ int32_t InstallConfigData::LoadConfigSettings(const std::wstring& commandLine) {
         CONFIG_LOG(ERROR, "LoadConfigSettings",
                    "Error occurred while importing configuration settings. Exiting installer.");
         return status;
+    }
+    // Still used: the administrator named it on the command line, and every value it gave is in the
+    // log; the warning says who else could have written them.
+    const std::string writers = installConfigPath.empty() ? std::string() : host.othersWhoMayChange(installConfigPath);
+    if (!writers.empty()) {
+        CONFIG_LOG(WARNING, "LoadConfigSettings",
+                   "Install Configuration file " << forLog(installConfigPath)
+                                                 << " may be changed by accounts other than administrators: "
+                                                 << forLog(writers) << ". It is used as it is.");
     }
 
     CONFIG_LOG(INFO, "LoadConfigSettings", "-->Saving backup...");
@@ -231,7 +243,18 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
             // The installer's log file is the next argument; neither reaches the installer text. An
             // argument of our own (/qn, KEY=value) is no path: the path was left out.
             if (i + 1 < count && arguments[i + 1] != nullptr && findKeyRecord(catalogue, arguments[i + 1]) == nullptr) {
-                logPath = arguments[++i];
+                // A quote in the path would end its quoting on the installer's command and let the
+                // rest through as arguments of their own; it must pass as given, untrimmed.
+                const std::string path = arguments[++i];
+                SettingsContext probe(api, validator, keyMapper);
+                std::string checked;
+                if (probe.loadString("/l=" + path) == 0 && probe.valueOf("/l", checked) && checked == path) {
+                    logPath = path;
+                } else {
+                    CONFIG_LOG(ERROR, "ImportArgsConfigSettings",
+                               "Loading arg " << argument << " " << path << " failed with " << settings::status::TextMalformed);
+                    reject(path, settings::status::TextMalformed);
+                }
             } else {
                 CONFIG_LOG(ERROR, "ImportArgsConfigSettings", "arg " << argument << " is incorrect");
                 reject(argument, settings::status::TextMalformed);
@@ -260,8 +283,10 @@ int32_t InstallConfigData::ImportArgsConfigSettings(SettingsContext& context, co
 
 int32_t InstallConfigData::ImportRuntimeConfigSettings(SettingsContext& context, bool silent, bool asFound) {
     CONFIG_LOG(INFO, "ImportRuntimeConfigSettings", "...Importing runtime configuration file...");
-    // Read whole into a store of its own, then only what may come from there is merged.
-    SettingsContext file(api, runtimeFileValidator, keyMapper);
+    // Read whole into a store of its own, then only what may come from there is merged. The backup
+    // takes the file itself, so that it keeps the bytes a restore writes back.
+    SettingsContext scratch(api, runtimeFileValidator, keyMapper);
+    SettingsContext& file = asFound ? context : scratch;
     std::string path;
     int32_t status = file.settingsFilePath(path);
     if (status == 0) {
@@ -274,7 +299,8 @@ int32_t InstallConfigData::ImportRuntimeConfigSettings(SettingsContext& context,
         return 0;
     }
     if (status == 0 && !asFound) status = dropKeysNotKept(file, path);
-    if (status == 0) status = context.merge(file);
+    if (status == 0 && !asFound) status = context.merge(file);
+    if (status == 0 && asFound) runtimeFileFound = true;
     if (!reportSettingsError(status, path, silent, file)) {
         CONFIG_LOG(ERROR, "ImportRuntimeConfigSettings", "Runtime configuration file import failed with " << status);
     }
@@ -354,14 +380,28 @@ int32_t InstallConfigData::exportSettings() {
 
 int32_t InstallConfigData::restoreSettings() {
     CONFIG_LOG(INFO, "restoreSettings", "...Restoring config settings");
-    return writeRuntimeFileFrom(backupConfig, exportConfig, true, nullptr);
+    bool same = false;
+    if (backupConfig.equals(exportConfig, same) == 0 && same) return 0;  // the export left the file alone
+    if (!runtimeFileFound) {  // the launcher made it
+        deleteSettingsFile();
+        return 0;
+    }
+    // The administrator's file comes back as it was found: comments, order, line ends and all.
+    CONFIG_LOG(INFO, "restoreSettings", "Writing to the runtime config file.");
+    std::string path;
+    int32_t status = backupConfig.settingsFilePath(path);
+    if (status == 0) status = backupConfig.restoreLoadedFile(path);
+    if (!reportSettingsError(status, path, true, backupConfig)) {
+        CONFIG_LOG(ERROR, "restoreSettings", "Fails on writing to the runtime config file.");
+    }
+    return status;
 }
 
 int32_t InstallConfigData::writeRuntimeFileFrom(SettingsContext& store, const SettingsContext& current, bool silent,
                                                 const char* unchangedLine) {
     bool same = false, empty = false;
     if (store.equals(current, same) == 0 && same) {
-        if (unchangedLine) CONFIG_LOG(INFO, "exportSettings", unchangedLine);
+        CONFIG_LOG(INFO, "exportSettings", unchangedLine);
         return 0;
     }
     if (store.isEmpty(empty) == 0 && empty) {

@@ -37,7 +37,8 @@ public:
 
     // Writes the persistent settings before the installer runs; non-zero ends the installation.
     int32_t exportSettings();
-    // Puts the runtime settings file back as it was found, after a failed installation.
+    // Puts the runtime settings file back byte for byte as it was found, after a failed
+    // installation; removes it when there was none.
     int32_t restoreSettings();
     int32_t ExportConfigSettings(SettingsContext& context, bool silent);
 
@@ -97,6 +98,7 @@ private:
     const void* moduleHandle;
     std::string logPath;
     std::set<std::string> ignoredRuntimeKeys;  // already logged as ignored
+    bool runtimeFileFound = false;             // the backup holds the runtime settings file's bytes
     // While the first pass over the arguments runs, its box (title, text) waits here.
     bool deferBoxes = false;
     std::optional<std::pair<std::string, std::string>> deferredBox;

@@ -66,6 +66,10 @@ int32_t SettingsContext::merge(const SettingsContext& other) { return api.mergeC
 
 int32_t SettingsContext::saveToFile(const std::string& path) { return api.saveToFile(handle, path.c_str()); }
 
+int32_t SettingsContext::restoreLoadedFile(const std::string& path) {
+    return api.restoreLoadedFile(handle, path.c_str());
+}
+
 int32_t SettingsContext::settingsFilePath(std::string& path) const {
     const char* text = nullptr;
     const int32_t status = api.getSettingsFilePath(handle, &text);

@@ -47,6 +47,8 @@ public:
     int32_t isEmpty(bool& empty) const;
     int32_t equals(const SettingsContext& other, bool& equal) const;
     int32_t saveToFile(const std::string& path);
+    // Writes the file this context last loaded back to path byte for byte; 303 when it loaded none.
+    int32_t restoreLoadedFile(const std::string& path);
     int32_t settingsFilePath(std::string& path) const;
     // The first faulty line of the last failed load (0-based); false when none was recorded.
     bool firstErrorLine(uint32_t& line) const;

@@ -54,7 +54,7 @@ ComposedCommand composeForgeCommand(const ForgeCommandInputs& in) {
         command = tstrings::format("\"%s\" /i \"%s\" TRANSFORMS=:%u %s WRAPPER=1", in.msiexecPath.c_str(),
                                    in.msiPath.c_str(), static_cast<unsigned>(in.transformLanguage), arguments.c_str());
     }
-    if (!in.installerLogPath.empty()) command += tstrings::format(" /l \"%s\"", in.installerLogPath.c_str());
+    if (!in.installerLogPath.empty()) command += " /l " + quotedArgument(in.installerLogPath);
     if (!fits(command)) return refused("command", command);
 
     std::string finalCommand = command;

@@ -29,7 +29,7 @@ struct ComposedCommand {
 // value in double quotes, written so that a program splitting its command line by the usual
 // rules (CommandLineToArgvW, the C runtime) reads back exactly value: the backslashes that end it
 // are doubled, else C:\Kits\ would escape the closing quote and swallow the arguments after it.
-// value holds no quote (the settings validator refuses one).
+// value holds no quote (the settings validator refuses one, in folders and the installer log path).
 std::string quotedArgument(const std::string& value);
 
 struct ForgeCommandInputs {

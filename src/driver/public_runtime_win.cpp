@@ -4,10 +4,12 @@
 
 #include "driver/existing_installations_keys.h"
 #include "driver/installer_command.h"
+#include "platform/access_rules.h"
 #include "platform/executor.h"
 #include "platform/file_system.h"
 #include "platform/logger.h"
 #include "platform/registry.h"
+#include "platform/tstrings.h"
 
 namespace {
 
@@ -45,9 +47,18 @@ PublicRuntimeOutcome RunPublicRuntime(bool noStartMenu, const std::string& publi
     if (fileExists(runtimeInstaller)) {
         const ComposedCommand command =
             composeRuntimeCommand({runtimeInstaller, noStartMenu, publicRuntimeDir, suppressRuntimeReboot});
-        if (command.ok) {
+        // It runs elevated: a program that someone else may have changed or replaced is not started.
+        const std::string writers =
+            command.ok ? untrustedWritersOf(tstrings::multiByteToUtf8(runtimeInstaller)) : std::string();
+        if (command.ok && writers.empty()) {
             Executor::ExecProcessWaitForFinish(runtimeInstaller, command.command, 1);
             outcome = PublicRuntimeOutcome::Ran;
+        } else if (command.ok) {
+            LAUNCHER_LOG(ERROR, "RunPublicRuntime",
+                         "public runtime not installed: " << runtimeInstaller
+                                                          << " may be changed by accounts other than administrators: "
+                                                          << tstrings::utf8ToMultiByte(writers));
+            outcome = PublicRuntimeOutcome::Refused;
         } else {
             LAUNCHER_LOG(ERROR, "RunPublicRuntime", "public runtime not installed: " << command.failure());
             outcome = PublicRuntimeOutcome::Refused;

@@ -3,6 +3,7 @@
 // settings file path, and the line of the last load's first error.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
     std::shared_ptr<const Config> store;
     std::string settingsFilePath;
     std::vector<uint32_t> errorLines;
+    // The bytes of the file the last successful file load read, for writing it back as it was.
+    std::optional<std::string> fileText;
 };
 
 extern const char* const kSettingsFileSuffix;  // "\Brennic\Mako\mako.settings.cfg"

@@ -131,11 +131,10 @@ void PlainTextFileConfigParser::parseText(const std::string& text, IConfigParser
 }
 
 std::unique_ptr<IConfig> PlainTextFileConfigParser::parse() {
-    std::string text;
-    buffer->read(text);
+    buffer->read(readText);
     ParserErrorCounter counter(errorListener);
     ConfigBuilder builder(&describeCursor, validator, keyMapper, &counter);
-    parseText(text, builder, stopOnError, acceptKeysWithoutValue);
+    parseText(readText, builder, stopOnError, acceptKeysWithoutValue);
     if (counter.errorCount > 0 && stopOnError) return nullptr;
     return builder.takeConfig();
 }

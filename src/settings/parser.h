@@ -92,6 +92,8 @@ public:
     void setStopOnError(bool stop) override { stopOnError = stop; }
     void setAcceptKeysWithoutValue(bool accept) override { acceptKeysWithoutValue = accept; }
     std::unique_ptr<IConfig> parse() override;
+    // The text the last parse read, as read.
+    const std::string& text() const { return readText; }
 
     // The line routine: hands every comment, entry and error of text to callback.
     static void parseText(const std::string& text, IConfigParserCallback& callback, bool stopOnError,
@@ -104,6 +106,7 @@ private:
     bool stopOnError = true;
     bool acceptKeysWithoutValue = false;
     std::unique_ptr<IBuffer> buffer;
+    std::string readText;
 };
 
 // "line <line + 1>; char <column + 1>"; empty for a cursor of another kind.

@@ -42,17 +42,14 @@ void serialize(const IConfig& store, IConfigEntrySerializer& serializer) {
     }
 }
 
-void save(const Config& store, const FileName& name) {
-    PlainTextEntrySerializer serializer;
-    serialize(store, serializer);
-    std::string text = serializer.text();
-    name.createDirectories();
-    if (text.empty()) text = " ";
+namespace {
 
+void write(std::string text, const FileName& name, bool asGiven) {
+    name.createDirectories();
     IFileSystem& fs = fileSystem();
     // A file that exists but cannot be read counts as absent; taking its place then fails (304).
     const bool existing = fs.canOpenForReading(name);
-    if (existing) text = withCrLf(text);
+    if (existing && !asGiven) text = withCrLf(text);
     std::unique_ptr<IStagedFile> staged = fs.stageFile(name, !existing);
     if (!staged) throw Exception(status::CannotOpenFile, "cannot create a file beside " + name.text());
     if (staged->write(text.data(), text.size()) != text.size()) {
@@ -62,5 +59,17 @@ void save(const Config& store, const FileName& name) {
         throw Exception(status::CannotOpenFile, (existing ? "cannot replace " : "cannot create ") + name.text());
     }
 }
+
+}  // namespace
+
+void save(const Config& store, const FileName& name) {
+    PlainTextEntrySerializer serializer;
+    serialize(store, serializer);
+    std::string text = serializer.text();
+    if (text.empty()) text = " ";
+    write(std::move(text), name, false);
+}
+
+void saveText(const std::string& text, const FileName& name) { write(text, name, true); }
 
 }  // namespace settings_impl

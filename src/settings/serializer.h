@@ -40,5 +40,7 @@ void serialize(const IConfig& store, IConfigEntrySerializer& serializer);
 // (also when the target exists but cannot be read); 306: the text could not be written whole;
 // 311 (and 310, 312): a directory could not be made.
 void save(const Config& store, const FileName& canonicalName);
+// Writes text exactly as given, the same way (line ends untouched; empty text writes nothing).
+void saveText(const std::string& text, const FileName& canonicalName);
 
 }  // namespace settings_impl

@@ -80,6 +80,7 @@ int32_t loadFile(Handle h, const char* fileName, ValidatorHandle validator, KeyM
     const int32_t caught = guarded([&] {
         PlainTextFileConfigParser parser(FileName(fileName).canonicalize());
         result = load(*ctx(h), parser, validator, keyMapper, stopOnError, acceptKeysWithoutValue);
+        if (result == status::Ok) ctx(h)->fileText = parser.text();
     });
     return caught != status::Ok ? caught : result;
 }
@@ -111,6 +112,12 @@ int32_t getErrorLines(Handle h, const uint32_t** lines, uint32_t* count) {
 int32_t saveToFile(Handle h, const char* fileName) {
     if (anyNull(h, fileName)) return status::NullArgument;
     return guarded([&] { save(*ctx(h)->store, FileName(fileName).canonicalize()); });
+}
+
+int32_t restoreLoadedFile(Handle h, const char* fileName) {
+    if (anyNull(h, fileName)) return status::NullArgument;
+    if (!ctx(h)->fileText) return status::InvalidKey;
+    return guarded([&] { saveText(*ctx(h)->fileText, FileName(fileName).canonicalize()); });
 }
 
 int32_t isEmpty(Handle h, int32_t* empty) {
@@ -250,6 +257,7 @@ void initSettingsApi(settings_api* table) {
     table->mergeConfig = &mergeConfig;
     table->getErrorLines = &getErrorLines;
     table->saveToFile = &saveToFile;
+    table->restoreLoadedFile = &restoreLoadedFile;
     table->isEmpty = &isEmpty;
     table->equals = &equalsFn;
     table->forEach = &forEach;

@@ -79,6 +79,9 @@ struct settings_api {
     int32_t (*buildKeyMapper)(KeyMapperBuilderHandle builder, KeyMapperHandle* keyMapper);  // 30
     // 31: the mapping added last wins among those that match.
     int32_t (*addKeyMapping)(KeyMapperBuilderHandle builder, const char* from, const char* to, int32_t caseSensitive);
+    // 32: writes the bytes the handle's last successful loadFile read to fileName unchanged, written
+    // as saveToFile writes; 303 when the handle has loaded no file.
+    int32_t (*restoreLoadedFile)(Handle handle, const char* fileName);
 };
 
 // Zeroes the table, then stores every entry. Callers keep a copy and call through it.

@@ -28,6 +28,7 @@ public:
         out = text;
         return true;
     }
+    std::string othersWhoMayChange(const std::string&) override { return ""; }
 
     std::vector<std::pair<std::string, std::string>> boxes;
 };
@@ -62,11 +63,13 @@ TEST_F(InstallConfigTest, ArgumentsSwitchesPropertiesPrefixesAndPassThrough) {
 
 TEST_F(InstallConfigTest, RejectedArgumentsAreCollectedIntoOneReport) {
     EXPECT_EQ(313, importArgs(config, {"/S", "/s=1", "INSTALL_SILENT", "FOO=1", "INSTALL_SILENT=yes", "EULA=Enable", "/q=1",
-                                       "B", "/l"}));
+                                       "/l", "C:\\x.log\" T=1", "/l", "x.log", "B", "/l"}));
     ASSERT_EQ(1u, host.boxes.size());
     EXPECT_EQ("title", host.boxes[0].first);
-    EXPECT_EQ("[3089] <\"/S\";\"/s=1\";\"INSTALL_SILENT\";\"FOO=1\";\"INSTALL_SILENT=yes\";\"/q=1\";\"B\";\"/l\";> <>",
+    EXPECT_EQ("[3089] <\"/S\";\"/s=1\";\"INSTALL_SILENT\";\"FOO=1\";\"INSTALL_SILENT=yes\";\"/q=1\";\"C:\\x.log\" T=1\";"
+              "\"x.log\";\"B\";\"/l\";> <>",
               host.boxes[0].second);
+    EXPECT_EQ("", config.installerLogPath()) << "a log path that breaks the folder rules is not taken";
     EXPECT_TRUE(config.isEnabled("EULA")) << "accepted arguments are imported all the same";
     EXPECT_FALSE(config.isSilent()) << "/S is no switch of the launcher";
 

@@ -53,6 +53,10 @@ TEST_F(DeployWrapperTest, RunsTheLauncherSilentlyWithTheExampleConfiguration) {
     EXPECT_EQ(readFile(EXAMPLES_DIR "\\install.cfg"), readFile("C:\\Deploy\\install.cfg"));
     // cmd.exe finds labels reliably only in a file with CR LF line ends.
     const std::string script = readFile(EXAMPLES_DIR "\\deploy-forge.cmd");
+    // Wine's icacls.exe is a stub: the rules that keep other accounts out of C:\Deploy are checked by text.
+    EXPECT_NE(std::string::npos, script.find("\r\nicacls C:\\Deploy /setowner *S-1-5-32-544 /t /q >nul && icacls C:\\Deploy "
+                                             "/inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F "
+                                             "*S-1-5-32-545:(OI)(CI)RX /t /q >nul\r\nif errorlevel 1 ("));
     for (size_t at = script.find('\n'); at != std::string::npos; at = script.find('\n', at + 1))
         ASSERT_TRUE(at > 0 && script[at - 1] == '\r') << "a line without CR ends at byte " << at;
 }

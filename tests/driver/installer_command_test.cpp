@@ -78,8 +78,8 @@ TEST(RuntimeCommand, ComposesSwitchesAndPropertiesAndRefusesWhatDoesNotFit) {
     EXPECT_EQ("runtimeCommand", composeRuntimeCommand({loom, false, std::string(2020, 'r'), false}).failedBuffer);
 }
 
-// A folder that ends in a backslash must not escape its closing quote: every composer doubles the
-// backslashes before it, and the doubled ones count against the capacity.
+// A folder or log path that ends in a backslash must not escape its closing quote: every composer
+// doubles the backslashes before it, and the doubled ones count against the capacity.
 TEST(FolderQuoting, TrailingBackslashesAreDoubledInEveryCommand) {
     const std::string loom = "C:\\Kit\\loom.exe", runtimeHead = "\"" + loom + "\" /s LAUNCHEDFROMFORGE=1";
     const std::pair<std::string, std::string> rows[] = {  // folder, as quoted in the commands
@@ -91,6 +91,9 @@ TEST(FolderQuoting, TrailingBackslashesAreDoubledInEveryCommand) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.first);
         EXPECT_EQ(kHead + " WRAPPER=1 INSTALLDIR=" + row.second + " ", composeForgeCommand(inputs(false, "", row.first)).command);
+        ForgeCommandInputs logged = inputs(false, "");
+        logged.installerLogPath = row.first;
+        EXPECT_EQ(kHead + " WRAPPER=1 /l " + row.second, composeForgeCommand(logged).command);
         EXPECT_EQ(runtimeHead + " INSTALLDIR=" + row.second + "  REBOOT=ReallySuppress",
                   composeRuntimeCommand({loom, false, row.first, true}).command);
         EXPECT_EQ("\"" + kMsiexec + "\" /i " + row.second + " ALLUSERS=1 /qn",

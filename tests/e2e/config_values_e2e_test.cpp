@@ -81,11 +81,14 @@ TEST_F(ConfigValuesE2E, UserDataFolderInAnyScriptReceivesThePackageAndInstalls) 
     expectKitInstalled();
 }
 
-// Folders that end in a backslash: each stays one argument of its installer, which installs there
-// (before, the runtime's folder swallowed its quote and the properties after it).
+// Folders (and the installer log path) that end in a backslash: each stays one argument of its
+// installer, which installs there (before, such a value swallowed its quote and the properties after it).
 TEST_F(ConfigValuesE2E, FoldersEndingInABackslashInstallThere) {
-    const LauncherRun run = runLauncher("/s INSTALLDIR=C:\\Kits\\ /INSTALLDIRPUBLOOM=C:\\Rt\\ REBOOT=ReallySuppress");
+    const LauncherRun run =
+        runLauncher("/s /l \"C:\\Kit Logs\\\\\" INSTALLDIR=C:\\Kits\\ /INSTALLDIRPUBLOOM=C:\\Rt\\ REBOOT=ReallySuppress");
     EXPECT_EQ(0, run.exitCode) << run.log;
+    ASSERT_LE(1u, run.installerCalls.size()) << run.log;
+    EXPECT_THAT(field(run.installerCalls[0], "command"), HasSubstr(" /l \"C:\\Kit Logs\\\\\" INSTALLDIR=\"C:\\Kits\\\\\""));
     EXPECT_THAT(run.loomRecord, HasSubstr(" INSTALLDIR=\"C:\\Rt\\\\\"  REBOOT=ReallySuppress"));
     std::string kitHome, runtimeHome;
     EXPECT_TRUE(readString(kKitKey, "MakoHome", kitHome, kLauncherView));

@@ -16,9 +16,9 @@ namespace {
 
 using namespace e2e;
 
-// As the launcher itself rewrites an existing file.
-const char kSettingsBefore[] = "AUTO_UPDATE=Disable\r\n";
-const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\n";
+// An administrator's file; the launcher rewrites it in its own form, a restore gives it back as it was.
+const char kSettingsBefore[] = "# kept as it was\r\nSPONSORS=Disable\n\nAUTO_UPDATE=Disable\r\n";
+const char kSettingsExported[] = "AUTO_UPDATE=Enable\r\nSPONSORS=Disable\r\n";
 const char kArguments[] = "/s AUTO_UPDATE=Enable ";
 constexpr UINT kEndedByForce = 0xDEAD;
 
@@ -252,6 +252,31 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
          [](const LauncherRun&) {
              EXPECT_EQ(std::vector<std::string>{"mako.settings.cfg"}, filesIn(runtimeSettingsFolder())) << "staged file left";
          }},
+        // Wine makes a file's rules from its Unix mode: a mode that lets others write gives Everyone write rights.
+        {"install configuration file others may change",
+         [](FaultMatrixE2E& t) {
+             writeFile(t.stage.folder + "install.cfg", "SPONSORS=Disable\n");
+             runShell("chmod o+w '" + unixPath(t.stage.folder + "install.cfg") + "'");
+             return "INSTALLCFG=" + t.stage.folder + "install.cfg";
+         },
+         kit, 0, "install.cfg may be changed by accounts other than administrators: Everyone (file). It is used as it is.",
+         true, 1},
+        {"kit folder others may change",
+         [](FaultMatrixE2E& t) {
+             t.stage.env.clear();  // the real installer, which leaves loom.exe in the kit's folder
+             createFolders("C:\\Kits\\Open");
+             runShell("chmod o+w '" + unixPath("C:\\Kits\\Open") + "'");
+             return std::string("INSTALLDIR=C:\\Kits\\Open");
+         },
+         kit, 0,
+         "ERROR: public runtime not installed: C:\\Kits\\Open\\\\loom.exe may be changed by accounts other than "
+         "administrators: Everyone (folder)",
+         true, 1,
+         [](const LauncherRun& run) {
+             EXPECT_TRUE(run.loomRecord.empty()) << run.loomRecord;
+             EXPECT_FALSE(runtimeRegistered());
+             removeTree("C:\\Kits\\Open");
+         }},
         {"log file held without write sharing", [](FaultMatrixE2E& t) { return t.hold(t.stage.folder + "musched.log"), std::string(); },
          kit, 0, "", true, 1},
         secondLauncher("second launcher", false),
@@ -306,8 +331,10 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
                            [](FaultMatrixE2E&) {
                                return writeSettings(std::string(kSettingsBefore) + "EULA\n"), std::string();
                            },
-                           "mako.settings.cfg is malformed in line 2."),
+                           "mako.settings.cfg is malformed in line 5."),
         configurationError("unsupported switch", args("/bogus"), unable + "There are errors in the following switches:\n"),
+        configurationError("installer log path with a quote", args("/l \"C:\\ceo\\x.log\\\" TRANSFORMS=C:\\evil.mst\""),
+                           "There are errors in the following switches:\n\"C:\\ceo\\x.log\" TRANSFORMS=C:\\evil.mst\";"),
         configurationError("installer log path left out", args("/l /qn"),
                            unable + "There are errors in the following switches:\n\"/l\";"),
         configurationError("enterprise-only key", args("DEPLOYMENT_RULE_SET=C:\\rules"),

@@ -159,7 +159,7 @@ TEST_F(MendsE2E, ArchiveWriteFailureEndsAfterTheInstallerWithErrorCodeAndSetting
     for (const char* archive : {"ss310270.cab", "sz310270.cab"}) {  // the first and the last one written
         SCOPED_TRACE(archive);
         resetMachine();
-        const std::string settingsBefore = "AUTO_UPDATE=Disable\r\n";
+        const std::string settingsBefore = "# kept\nEULA=Enable\r\n\nAUTO_UPDATE=Disable";
         writeSettings(settingsBefore);
         const std::string blocked = workFolder(kWorkFolderName) + "\\" + archive;
         createFolders(blocked);
