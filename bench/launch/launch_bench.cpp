@@ -38,6 +38,8 @@
 #include <cstdlib>
 #include <map>
 #include <sstream>
+
+#include "platform/crc32c.h"
 #include <string>
 #include <vector>
 
@@ -178,6 +180,32 @@ std::vector<uint8_t> fileBytes(const std::string& path) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+// The launcher checks its payload against the digest table it carries: the enlarged copy gets the
+// table of its own payload, as the build would have written it.
+void updateDigests(const std::string& target) {
+    HMODULE module = LoadLibraryExA(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) fail("cannot load " + target);
+    std::string table;
+    const auto add = [&](const char* type, WORD id) {
+        HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kEnglish);
+        if (!found) return;
+        const void* bytes = LockResource(LoadResource(module, found));
+        char line[32];
+        std::snprintf(line, sizeof line, "%u %08x\n", unsigned{id},
+                      static_cast<unsigned>(crc32c::extend(0, bytes, SizeofResource(module, found))));
+        table += line;
+    };
+    add(kPackageType, kPackageId);
+    add(kPackageType, 105);  // the update agent's package
+    for (const Archive& archive : kArchives) add(archive.type, archive.id);
+    FreeLibrary(module);
+    HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
+    if (!update || !UpdateResourceA(update, "MAKO_DIGESTS", MAKEINTRESOURCEA(1), kEnglish, table.data(),
+                                    static_cast<DWORD>(table.size())) ||
+        !EndUpdateResourceA(update, FALSE))
+        fail("cannot update the digests of " + target);
+}
+
 // A copy of the launcher whose archive resources have the shipped sizes: generated filler, or the
 // package and the cabinets found in payloadFolder.
 void makeLargeLauncher(const std::string& source, const std::string& target, const std::string& payloadFolder) {
@@ -201,6 +229,7 @@ void makeLargeLauncher(const std::string& source, const std::string& target, con
     }
     data = std::vector<uint8_t>();
     if (!EndUpdateResourceA(update, FALSE)) fail("EndUpdateResource " + target);
+    updateDigests(target);
 
     HMODULE check = LoadLibraryExA(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!check) fail("cannot load " + target);
@@ -222,34 +251,39 @@ public:
     MappedPayload(const MappedPayload&) = delete;
     MappedPayload& operator=(const MappedPayload&) = delete;
 
-    // The plain way: one file per resource, 8,192-byte WriteFile calls straight from the view.
-    void write(const char* type, WORD id, const std::string& path) const {
+    // The plain way: one file per resource, 8,192-byte WriteFile calls straight from the view; with
+    // digest, each chunk is also digested as the launcher does.
+    void write(const char* type, WORD id, const std::string& path, bool digest = false) const {
         HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kEnglish);
         if (!found) fail(std::string("no resource ") + type);
         const DWORD size = SizeofResource(module, found);
         const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
         HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) fail("cannot create " + path);
+        uint32_t crc = 0;
         for (DWORD done = 0, written = 0; done < size; done += written) {
             if (!WriteFile(file, data + done, std::min(size - done, kChunk), &written, nullptr) || written == 0)
                 fail("cannot write " + path);
+            if (digest) crc = crc32c::extend(crc, data + done, written);
         }
+        digestSink ^= crc;
         if (!CloseHandle(file)) fail("cannot close " + path);
     }
-    void writeArchives(const std::string& folder) const {
-        for (const Archive& archive : kArchives) write(archive.type, archive.id, folder + "\\" + archive.file);
+    void writeArchives(const std::string& folder, bool digest = false) const {
+        for (const Archive& archive : kArchives) write(archive.type, archive.id, folder + "\\" + archive.file, digest);
     }
+    static inline volatile uint32_t digestSink = 0;  // keeps the digest from being optimised away
 
 private:
     HMODULE module;
 };
 
 // Seconds that the plain loop takes for the four archives, into fresh files.
-double plainWriteSeconds(const MappedPayload& payload, const std::string& folder) {
+double plainWriteSeconds(const MappedPayload& payload, const std::string& folder, bool digest = false) {
     CreateDirectoryA(folder.c_str(), nullptr);
     for (const Archive& archive : kArchives) DeleteFileA((folder + "\\" + archive.file).c_str());
     const long long started = now();
-    payload.writeArchives(folder);
+    payload.writeArchives(folder, digest);
     return secondsBetween(started, now());
 }
 
@@ -476,7 +510,7 @@ int benchLaunch(int runs) {
                 largeLauncher.c_str(), secondsBetween(buildStarted, now()));
 
     std::vector<Sample> small, large;
-    std::vector<double> plain, warm, cp;
+    std::vector<double> plain, checked, warm, cp;
     {
         SavedRuntimeSettings settings;
         const MappedPayload touched(largeLauncher);
@@ -484,8 +518,8 @@ int benchLaunch(int runs) {
         CreateDirectoryA(cpSource.c_str(), nullptr);
         touched.writeArchives(cpSource);
         InstallerLocation location(LAUNCH_BENCH_RECORDER_DIR);
-        std::printf("%-5s %3s %9s %9s %9s %9s   %8s %8s %8s %8s   %8s %8s %8s\n", "build", "run", "worker s", "install s",
-                    "event s", "whole s", "WS MiB", "priv MiB", "heap MiB", "img MiB", "plain s", "warm s", "cp s");
+        std::printf("%-5s %3s %9s %9s %9s %9s   %8s %8s %8s %8s   %8s %8s %8s %8s\n", "build", "run", "worker s", "install s",
+                    "event s", "whole s", "WS MiB", "priv MiB", "heap MiB", "img MiB", "plain s", "crc s", "warm s", "cp s");
         // Alternated, so that both builds and the plain copies meet the same state of the machine.
         for (int run = 1; run <= runs; ++run) {
             for (const bool enlarged : {false, true}) {
@@ -503,13 +537,14 @@ int benchLaunch(int runs) {
                             mib(sample.peakWorkingSet), mib(sample.peakPrivateUsage), mib(sample.peakCommittedPrivate),
                             mib(sample.committedImage));
                 if (enlarged) {
-                    {
+                    // Taken in turns, so that neither gains from what the other left in the caches.
+                    for (const bool digest : {run % 2 == 0, run % 2 != 0}) {
                         const MappedPayload fresh(largeLauncher);
-                        plain.push_back(plainWriteSeconds(fresh, scratch + "\\plain"));
+                        (digest ? checked : plain).push_back(plainWriteSeconds(fresh, scratch + "\\plain", digest));
                     }
                     warm.push_back(plainWriteSeconds(touched, scratch + "\\plain"));
                     cp.push_back(cpSeconds(cpSource, scratch + "\\cp", scratch + "\\cp-seconds.txt"));
-                    std::printf("   %8.3f %8.3f %8.3f", plain.back(), warm.back(), cp.back());
+                    std::printf("   %8.3f %8.3f %8.3f %8.3f", plain.back(), checked.back(), warm.back(), cp.back());
                 }
                 std::printf("\n");
                 std::fflush(stdout);
@@ -537,7 +572,7 @@ int benchLaunch(int runs) {
 
     // Each ratio from the figures of one run (or of the run pair), then the median over the runs.
     std::vector<double> startLargeToSmall, upToWrite, upLargeToSmall, writing, writeToPlain, writeToCp, heapToTotal,
-        usageToTotal, workingSetToTotal, writeToWarm;
+        usageToTotal, workingSetToTotal, writeToWarm, checkedToPlain;
     for (size_t i = 0; i < large.size(); ++i) {
         const Sample& l = large[i];
         const Sample& m = small[i];
@@ -546,6 +581,7 @@ int benchLaunch(int runs) {
         upToWrite.push_back((l.installerStart - l.workerStart) / writing.back());
         upLargeToSmall.push_back((l.installerStart - l.workerStart) / (m.installerStart - m.workerStart));
         writeToPlain.push_back(writing.back() / plain[i]);
+        checkedToPlain.push_back(checked[i] / plain[i]);
         writeToWarm.push_back(writing.back() / warm[i]);
         writeToCp.push_back(writing.back() / cp[i]);
         heapToTotal.push_back(l.peakCommittedPrivate / total);
@@ -562,6 +598,8 @@ int benchLaunch(int runs) {
     std::printf("  archive writing / plain 8 KiB WriteFile loop                %6.3f  (goal <= 1.1)\n",
                 median(writeToPlain));
     std::printf("  archive writing / the same loop from a view touched before  %6.3f\n", median(writeToWarm));
+    std::printf("  plain loop with the CRC-32C check / without it              %6.3f  (CRC-32C by %s)\n",
+                median(checkedToPlain), crc32c::usesInstruction() ? "the crc32 instruction" : "tables");
     std::printf("  archive writing / cp                                        %6.3f\n", median(writeToCp));
     std::printf("  peak committed private memory / archive total               %6.3f  (a whole copy of the largest archive: "
                 ">= %.3f)\n",
@@ -581,6 +619,8 @@ int benchLaunch(int runs) {
         bench::format("%.3f s / %.3f s", median(writing), median(plain)), median(writeToPlain), 1.1);
     bench::ratioRow("P2", "archive writing / the same loop from a view touched before", runs,
         bench::format("%.3f s / %.3f s", median(writing), median(warm)), median(writeToWarm), 0);
+    bench::ratioRow("P2", "the check's own cost: plain loop with CRC-32C / without, freshly mapped views", runs,
+        bench::format("%.3f s / %.3f s", median(checked), median(plain)), median(checkedToPlain), 0);
     bench::ratioRow("P2", "archive writing / cp", runs, bench::format("%.3f s / %.3f s", median(writing), median(cp)), median(writeToCp), 0);
     bench::ratioRow("mem", "peak committed private memory / archive total", runs,
         bench::format("%.1f MiB / %.1f MiB", mib(medianOf(large, &Sample::peakCommittedPrivate)), mib(total)),

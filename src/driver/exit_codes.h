@@ -13,6 +13,7 @@ constexpr int NoInstallerPath = -3;         // the Windows Installer program cou
 constexpr int ConfigurationError = -80;     // a configuration source is faulty, or the export failed
 constexpr int UnexpectedException = -99;    // an exception reached the entry point
 constexpr int ExecutorFailed = 1627;        // ERROR_FUNCTION_FAILED: the installer could not be run
+constexpr int PayloadDamaged = 1620;         // ERROR_INSTALL_PACKAGE_INVALID: a payload part's digest differs
 constexpr int InvalidCommandLine = 1639;    // ERROR_INVALID_COMMAND_LINE: a command would not fit
 
 }  // namespace exit_code

@@ -127,6 +127,13 @@ int endOnPayloadWriteError(const PayloadWriteError& error, bool silent, bool log
     return static_cast<int>(error.code());
 }
 
+// A payload part that is not what the launcher was built with ends the run with 1620; the part was
+// logged with both digests where it was found.
+int endOnPayloadDamaged(const PayloadDamagedError& error, bool silent) {
+    if (!silent) showPayloadDamagedBox(error);
+    return exit_code::PayloadDamaged;
+}
+
 }  // namespace
 
 int RunInstallSequence(HINSTANCE module) { return RunInstallSequence(module, GetCommandLineW()); }
@@ -217,9 +224,12 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     try {
         packageWritten = PrepareMsiPath(msiPath, nativeX64) &&
                          writeResourceToFile(module, MAKEINTRESOURCEA(payload::kForgePackageResourceId),
-                                             payload::kInstallerResourceType, msiPath, &heldPackage);
+                                             payload::kInstallerResourceType, msiPath,
+                                             PayloadDigest(module, payload::kForgePackageResourceId), &heldPackage);
     } catch (const PayloadWriteError& e) {
         return endOnPayloadWriteError(e, silent, true);
+    } catch (const PayloadDamagedError& e) {
+        return endOnPayloadDamaged(e, silent);
     }
     if (!packageWritten) {
         logExitCode(exitCode);
@@ -287,6 +297,11 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
         if (const std::optional<PayloadWriteError>& failure = archiveWorker.finish()) {
             config.restoreSettings();
             return endOnPayloadWriteError(*failure, silent);
+        }
+        // Whatever the installer made of an emptied archive, the run failed on a damaged launcher.
+        if (const std::optional<PayloadDamagedError>& damaged = archiveWorker.damaged()) {
+            config.restoreSettings();
+            return endOnPayloadDamaged(*damaged, silent);
         }
     }
 

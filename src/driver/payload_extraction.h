@@ -3,6 +3,7 @@
 // install sequence, the four archives by a worker thread that then sets the named event
 // payload::kCabExtractEventName.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "driver/payload_paths.h"
@@ -28,18 +29,24 @@ bool PrepareMsiPath(char (&out)[payload::kPathCapacity], bool nativeX64);
 // cannot be found or a path would not fit (logged at ERROR); ExtractCabs then skips that archive.
 bool PrepareCabPath(char (&out)[payload::kPathCapacity], const char* baseName, bool nativeX64);
 
+// The digest module carries for its payload resource id; none when it carries no digest table or
+// no line for id, which writeResourceToFile takes for damage.
+std::optional<uint32_t> PayloadDigest(HMODULE module, int resourceId);
+
 // What the archive worker is given and what it leaves for the sequence, which reads failure only
 // after the worker thread has ended.
 struct ArchiveWork {
     HMODULE module = nullptr;                   // whose resources are read
     std::optional<PayloadWriteError> failure;  // the archive write that failed; the rest were skipped
+    std::optional<PayloadDamagedError> damaged;  // the first damaged archive (emptied); the rest were written
 };
 
 // Worker-thread procedure; parameter is an ArchiveWork that outlives the thread. Writes the archives
 // in payload::kArchives order (a missing resource or a refused path skips that archive), then sets
 // the named event. A file that cannot be written is logged, kept in failure and ends the writing;
 // the event is set all the same, so that the package stops waiting and fails on what it lacks.
-// Always returns 1.
+// A damaged archive is logged, emptied (the installer cannot read it), kept in damaged, and the
+// writing goes on. Always returns 1.
 DWORD WINAPI ExtractCabs(LPVOID parameter);
 
 // The archive worker as the sequence owns it: ExtractCabs on a thread of its own from construction
@@ -54,6 +61,8 @@ public:
 
     // Waits for the worker to end; the archive write that failed, if any.
     const std::optional<PayloadWriteError>& finish();
+    // After finish: the first damaged archive, if any.
+    const std::optional<PayloadDamagedError>& damaged() const { return work.damaged; }
 
 private:
     ArchiveWork work;

@@ -3,10 +3,12 @@
 #include <cstring>
 #include <utility>
 
+#include "driver/payload_digests.h"
 #include "driver/user_data_folder.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
+#include "platform/resource.h"
 #include "platform/resource_file.h"
 #include "platform/sysinfo.h"
 #include "platform/win_errors.h"
@@ -19,6 +21,18 @@ void copyPath(const std::string& path, char (&out)[payload::kPathCapacity]) {
 }
 
 }  // namespace
+
+std::optional<uint32_t> PayloadDigest(HMODULE module, int resourceId) {
+    size_t size = 0;
+    const char* table = nullptr;
+    try {
+        table = static_cast<const char*>(
+            Resource(MAKEINTRESOURCEA(payload::kDigestResourceId), payload::kDigestResourceType, module).getPtr(&size));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return table ? payload::digestIn(std::string_view(table, size), resourceId) : std::nullopt;
+}
 
 bool PayloadFoldersLinked(bool nativeX64) {
     char userData[MAX_PATH] = {};
@@ -78,8 +92,15 @@ DWORD WINAPI ExtractCabs(LPVOID parameter) {
             // worker cannot know when the installer is done with an archive, so each stays held
             // until the process ends.
             unique_handle held;
-            if (writeResourceToFile(work.module, MAKEINTRESOURCEA(archive.id), archive.type, path, &held)) {
-                holdUntilProcessEnds(std::move(held));
+            try {
+                if (writeResourceToFile(work.module, MAKEINTRESOURCEA(archive.id), archive.type, path,
+                                        PayloadDigest(work.module, archive.id), &held)) {
+                    holdUntilProcessEnds(std::move(held));
+                }
+            } catch (const PayloadDamagedError& e) {
+                // Emptied and held: nobody can put other bytes under its name before the installer looks.
+                if (held) holdUntilProcessEnds(std::move(held));
+                if (!work.damaged) work.damaged = e;
             }
         }
     } catch (const PayloadWriteError& e) {

@@ -27,6 +27,7 @@ constexpr int32_t kAgentInstallerOrRegistrationFailed = -3;
 constexpr int32_t kAgentRegistrationRaised = -4;
 constexpr int32_t kAgentPackageMissing = -5;
 constexpr int32_t kAgentFolderLinked = -6;  // a folder on the package's way is a link; nothing written
+constexpr int32_t kAgentPackageDamaged = -7;  // the package's digest differs; emptied, not installed
 constexpr int32_t kAgentCommandTooLong = exit_code::InvalidCommandLine;  // nothing run
 
 // CreateProcess takes at most 32,767 characters including the terminator.
@@ -49,7 +50,8 @@ bool IsLoomRegistered(bool nativeX64);
 
 // Writes the agent's package to <user data>\Brennic\Mako\AU\au.msi and installs it, the package
 // held against writing and deletion while it is installed. kAgentFolderNotCreated,
-// kAgentFolderLinked (IsLinkedFolder), kAgentPackageMissing, else InstallAutoUpdate's status.
+// kAgentFolderLinked (IsLinkedFolder), kAgentPackageMissing, kAgentPackageDamaged, else
+// InstallAutoUpdate's status.
 int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled);
 
 // kAgentInstalled (and registered), kAgentNotNewer, kAgentInstallerOrRegistrationFailed (no Windows

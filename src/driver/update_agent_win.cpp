@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "driver/existing_installations_keys.h"
+#include "driver/payload_extraction.h"
 #include "driver/payload_paths.h"
 #include "driver/user_data_folder.h"
 #include "driver/windows_installer.h"
@@ -194,6 +195,13 @@ int32_t ExtractAndInstallAU(HINSTANCE moduleInstance, bool autoUpdateEnabled) {
         if (IsLinkedFolder(f.folder)) return kAgentFolderLinked;
     }
     unique_handle held;
-    if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId), payload::kInstallerResourceType, package, &held)) return kAgentPackageMissing;
+    try {
+        if (!writeResourceToFile(moduleInstance, MAKEINTRESOURCEA(payload::kAgentPackageResourceId),
+                                 payload::kInstallerResourceType, package,
+                                 PayloadDigest(moduleInstance, payload::kAgentPackageResourceId), &held))
+            return kAgentPackageMissing;
+    } catch (const PayloadDamagedError&) {
+        return kAgentPackageDamaged;  // logged with its digests; never installed
+    }
     return InstallAutoUpdate(package, autoUpdateEnabled);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Copying an embedded payload resource into a file of its own.
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +21,18 @@ private:
     std::string file;
 };
 
+// A payload file whose bytes do not have the digest the launcher carries for them (or for which it
+// carries none): the launcher was damaged on its way. The text is what the "Error" box shows: the
+// system's text for ERROR_INSTALL_PACKAGE_INVALID and the file.
+class PayloadDamagedError : public std::runtime_error {
+public:
+    explicit PayloadDamagedError(std::string path);
+    const std::string& path() const noexcept { return file; }
+
+private:
+    std::string file;
+};
+
 // Writes resource (name, type) of module to path, replacing any file there, in chunks of at most
 // 8192 bytes taken straight from the mapped resource. Returns false, touching no file, when the
 // resource does not exist (or cannot be mapped). A file that another program holds (a sharing or
@@ -30,16 +44,21 @@ private:
 // With held, the written file is then kept open in *held for reading only, sharing nothing but
 // reading: others may read it, nobody may write, rename or delete it while *held stays open, so what
 // the installer reads is what was written. A file that cannot be held so raises the error too.
+// The CRC-32C of the bytes is taken as they are written and compared with expected before the file
+// is handed on: a mismatch (or no expected digest) is logged at ERROR with both digests, the file is
+// emptied while still open for writing, held as above when asked (so that nobody puts other bytes
+// there), and PayloadDamagedError is raised.
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path,
-                         unique_handle* held = nullptr);
+                         std::optional<uint32_t> expected, unique_handle* held = nullptr);
 
 // The same with the chunk writer supplied, so that tests can watch the chunks.
 using ResourceChunkWriter = BOOL(WINAPI*)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                                           LPOVERLAPPED overlapped);
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path,
-                         ResourceChunkWriter write, unique_handle* held = nullptr);
+                         ResourceChunkWriter write, std::optional<uint32_t> expected, unique_handle* held = nullptr);
 
 // The failure as the run's end reports it: an ERROR line with the box's text and the file (for
 // whoever reads the log of a run that nobody watched), and the "Error" box, which waits for the user.
 void logPayloadWriteError(const PayloadWriteError& error);
 void showPayloadWriteErrorBox(const PayloadWriteError& error);
+void showPayloadDamagedBox(const PayloadDamagedError& error);

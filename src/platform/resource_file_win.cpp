@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/crc32c.h"
 #include "platform/file_links.h"
 #include "platform/logger.h"
 #include "platform/message_box.h"
@@ -23,13 +24,20 @@ constexpr DWORD kFirstRetryMs = 100;
 constexpr DWORD kLongestRetryMs = 2000;
 constexpr DWORD kRetryBudgetMs = 10000;
 
-// The system's text for code as the box shows it (FormatMessageA keeps its line end).
-std::string boxText(const char* operation, DWORD code) {
-    unique_hlocal_ptr<char> systemText;
+// The system's text for code (FormatMessageA keeps its line end).
+std::string systemText(DWORD code) {
+    unique_hlocal_ptr<char> text;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(systemText.put()), 0, nullptr);
-    return tstrings::format("%s failed with error %d: %s", operation, static_cast<int>(code),
-                            systemText ? systemText.get() : "");
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(text.put()), 0, nullptr);
+    return text ? text.get() : "";
+}
+
+std::string boxText(const char* operation, DWORD code) {
+    return tstrings::format("%s failed with error %d: %s", operation, static_cast<int>(code), systemText(code).c_str());
+}
+
+std::string digestText(std::optional<uint32_t> digest) {
+    return digest ? tstrings::format("%08x", static_cast<unsigned>(*digest)) : std::string("none");
 }
 
 [[noreturn]] void failed(const char* operation, const std::string& path) {
@@ -87,6 +95,18 @@ HANDLE openForReading(const std::string& path, DWORD share) {
 PayloadWriteError::PayloadWriteError(const char* operation, DWORD code, std::string path)
     : std::runtime_error(boxText(operation ? operation : "", code)), errorCode(code), file(std::move(path)) {}
 
+PayloadDamagedError::PayloadDamagedError(std::string path)
+    : std::runtime_error([&] {
+          std::string text = systemText(ERROR_INSTALL_PACKAGE_INVALID);
+          text.erase(text.find_last_not_of("\r\n") + 1);
+          return text + "\r\n\r\n" + path;
+      }()),
+      file(std::move(path)) {}
+
+void showPayloadDamagedBox(const PayloadDamagedError& error) {
+    showMessageBox(tstrings::multiByteToUtf8(error.what()), "Error", MB_OK);
+}
+
 void logPayloadWriteError(const PayloadWriteError& error) {
     std::string text = error.what();
     text.erase(text.find_last_not_of("\r\n") + 1);
@@ -97,12 +117,13 @@ void showPayloadWriteErrorBox(const PayloadWriteError& error) {
     showMessageBox(tstrings::multiByteToUtf8(error.what()), "Error", MB_OK);
 }
 
-bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path, unique_handle* held) {
-    return writeResourceToFile(module, name, type, path, &WriteFile, held);
+bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path,
+                         std::optional<uint32_t> expected, unique_handle* held) {
+    return writeResourceToFile(module, name, type, path, &WriteFile, expected, held);
 }
 
 bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::string& path,
-                         ResourceChunkWriter write, unique_handle* held) {
+                         ResourceChunkWriter write, std::optional<uint32_t> expected, unique_handle* held) {
     size_t size = 0;
     const BYTE* data = nullptr;
     try {
@@ -124,7 +145,9 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
     }
     if (!SetEndOfFile(file.get())) failed(kCreateFile, path);  // an earlier, longer file's tail
 
+    // Each chunk is digested while the mapped bytes are at hand, so the payload is read only once.
     size_t done = 0;
+    uint32_t found = 0;
     while (done < size) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, kChunkSize));
@@ -134,7 +157,16 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
             SetLastError(ERROR_WRITE_FAULT);
             failed(kWriteFile, path);
         }
+        found = crc32c::extend(found, data + done, written);
         done += written;
+    }
+    // Damaged bytes never reach a reader: the file is emptied before anyone but us may open it.
+    const bool damaged = !expected || *expected != found;
+    if (damaged) {
+        LAUNCHER_LOG(ERROR, "writeResourceToFile",
+                     path << " is damaged: expected CRC-32C " << digestText(expected) << ", found " << digestText(found));
+        LARGE_INTEGER start{};
+        if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) failed(kWriteFile, path);
     }
 
     // The installer's read handles must not meet a writer, so the writer gives way to a read-only
@@ -151,5 +183,6 @@ bool writeResourceToFile(HMODULE module, LPCSTR name, LPCSTR type, const std::st
         held->reset(openForReading(path, FILE_SHARE_READ));
         if (!*held) failed(kCreateFile, path);
     }
+    if (damaged) throw PayloadDamagedError(path);
     return true;
 }

@@ -126,6 +126,14 @@ TEST(DeployingGuide, EachFormOfTheExitCodesGivesEveryCodeOfTheHeaderTheClassOfTh
     } forms[] = {{"the guide's table", guideTableClasses(guide), true},
                  {"the Intune table", intune, true},
                  {"the winget manifest", wingetClasses(guide), false}};
+    // The README's table gives meanings only; its first cells may list several codes ("1618, 1603, ...").
+    std::set<long long> readme;
+    for (const auto& cells : markdownTable(readSourceFile("README.md"), "code")) {
+        std::istringstream listed(cells.at(0));
+        for (std::string code; std::getline(listed, code, ',');)
+            if (code.find_first_of("0123456789") != std::string::npos) readme.insert(std::stoll(code));
+    }
+    for (long long code : header) EXPECT_EQ(1u, readme.count(code)) << code << " is missing from the README's table";
     const Classes& reference = forms[0].classes;
     for (const auto& entry : reference) EXPECT_NE(0u, entry.second.rfind("no class", 0)) << entry.second;
     for (const auto& form : forms) {

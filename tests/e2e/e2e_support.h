@@ -285,6 +285,26 @@ inline bool makeLink(const std::string& folder, const std::string& target) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// A copy of the launcher, <temp>\mako-e2e\<name>, whose resource (type, id) has its middle byte
+// changed, as a launcher damaged on its way would; its path, empty when it could not be made.
+inline std::string damagedLauncher(const char* type, int id, const std::string& name) {
+    const std::string copy = tempFolder() + "mako-e2e\\" + name;
+    createFolders(tempFolder() + "mako-e2e");
+    if (!CopyFileA(E2E_SETUP_EXE, copy.c_str(), FALSE)) return "";
+    std::string bytes;
+    if (HMODULE module = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        if (HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type))
+            bytes.assign(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+        FreeLibrary(module);
+    }
+    if (bytes.empty()) return "";
+    bytes[bytes.size() / 2] ^= 0x01;
+    HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    const bool changed = update && UpdateResourceA(update, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                                   bytes.data(), static_cast<DWORD>(bytes.size()));
+    return update && EndUpdateResourceA(update, !changed) && changed ? copy : "";
+}
+
 // The kit of this bitness is installed from the work folder (after a run that returned 0).
 inline void expectKitInstalled() {
     std::string makoHome, buildNumber;

@@ -4,9 +4,11 @@
 // installation went ahead), no stray file in the work folders or beside the settings file, and no
 // marker after the run. Then a launcher that creates the settings file as the local system account,
 // and launchers started together.
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "e2e/e2e_support.h"
 // after windows.h
@@ -208,6 +210,28 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     const std::string refused = " contains characters that the language for non-Unicode programs of this computer cannot represent.";
     const std::string noInstaller = "ERROR: The Windows Installer program could not be located";
 
+    // Launchers damaged on their way: one byte changed in the kit's package, the first, the second
+    // (the one the stand-in package installs from) and the last archive, the update agent's package.
+    std::map<std::string, std::string> damaged;
+    using Part = std::tuple<const char*, const char*, int>;
+    for (const auto& [name, type, id] : {Part{"kit", "MAKO_INSTALLER", 101}, Part{"ss", "MAKO_CAB9", 110},
+                                         Part{"st", "MAKO_CAB10", 111}, Part{"sz", "MAKO_CAB11", 112},
+                                         Part{"agent", "MAKO_INSTALLER", 105}}) {
+        ASSERT_FALSE((damaged[name] = damagedLauncher(type, id, std::string("damaged-") + name + ".exe")).empty()) << name;
+    }
+    const auto damagedArchive = [&damaged](const char* fault, const char* prefix, bool realInstaller) {
+        const std::string archive = std::string(prefix) + "310270.cab";
+        return Row{fault, [realInstaller](FaultMatrixE2E& t) { return realInstaller ? t.stage.env.clear() : void(), std::string(); },
+                   damaged.at(prefix).c_str(), 1620, "ERROR: " + workFolder(kWorkFolderName) + "\\" + archive +
+                   " is damaged: expected CRC-32C ", false, 1, [archive, realInstaller](const LauncherRun& run) {
+                       const RecordedCall& call = run.installerCalls.at(0);
+                       EXPECT_EQ("signalled", field(call, "event"));  // the installer never waited
+                       EXPECT_THAT(field(call, "archives"), HasSubstr(archive + " has 0 bytes"));
+                       if (realInstaller) {
+                           EXPECT_FALSE(kitRegistered()) << "installed from a damaged archive";
+                       }
+                   }};
+    };
     const std::vector<Row> rows = {
         {"package work folder is a file", [](FaultMatrixE2E&) { return fileForFolder(workFolder(kWorkFolderName)), std::string(); },
          kit, ERROR_PATH_NOT_FOUND, "ERROR: Installer : Wrapper.CreateFile  failed with error 3: ", false, 0},
@@ -217,6 +241,21 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
              EXPECT_EQ("sz310270.cab missing", field(run.installerCalls.at(0), "archives"));
          }},
         {"package resource 101 missing", none, E2E_SETUP_NOKIT_EXE, 1, "INFO: Wrapper exit code: 1", false, 0},
+        {"package resource 101 damaged", none, damaged.at("kit").c_str(), 1620,
+         "ERROR: " + workFolder(kWorkFolderName) + "\\forge3.1.0_27.msi is damaged: expected CRC-32C ", false, 0,
+         [](const LauncherRun& run) {
+             const std::string digest = "\\w\\w\\w\\w\\w\\w\\w\\w";
+             EXPECT_THAT(run.log, ::testing::ContainsRegex("CRC-32C " + digest + ", found " + digest + "\n"));
+         }},
+        damagedArchive("first archive damaged", "ss", false),
+        damagedArchive("archive the package installs from damaged (real installer)", "st", true),
+        damagedArchive("last archive damaged", "sz", false),
+        {"agent package damaged (real installer)", [](FaultMatrixE2E& t) { return t.stage.env.clear(), std::string(); },
+         damaged.at("agent").c_str(), 0, "ERROR: " + localLowFolder() + "\\Brennic\\Mako\\AU\\au.msi is damaged: ", true, 1,
+         [](const LauncherRun& run) {
+             EXPECT_EQ(1u, run.installerCalls.size()) << "an agent was installed";
+             expectKitInstalled();
+         }},
         {"agent resource 105 missing (real installer)", [](FaultMatrixE2E& t) { return t.stage.env.clear(), std::string(); },
          E2E_SETUP_NOAGENT_EXE, 0, "INFO: Wrapper exit code: 0", true, 1,
          [](const LauncherRun& run) {
@@ -343,7 +382,8 @@ TEST_F(FaultMatrixE2E, EachFaultEndsWithItsExitCodeAndLosesNoSetting) {
     // An installed copy of this build would be removed before the new one goes in: these refusals must
     // come before that, so that the machine keeps the kit it had (a removal would be a recorded kit call).
     const std::set<std::string> refusedWithACopyInstalled = {"no installer location", "installer arguments too long",
-                                                             "package resource 101 missing", "package work folder is a file"};
+                                                             "package resource 101 missing", "package resource 101 damaged",
+                                                             "package work folder is a file"};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fault);
         resetMachine();

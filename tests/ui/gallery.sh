@@ -38,6 +38,7 @@ newer-build             | newer_kit      | -                                 | I
 unsupported-system      | windows_xp     | @guard                            | IDS_WARNING_CAPTION               | IDS_UNSUPPORTED_OS          | -                       | OK     | 1639
 payload-not-writable    | work_folder_file | @guard                          | Error                             | Installer : Wrapper.CreateFile  failed with error 3: * | - | OK | 3
 archive-not-writable    | archive_folder | MSI_CMDLINE=/qn                   | Error                             | Installer : Wrapper.CreateFile  failed with error 5: * | - | OK | 5
+damaged-package         | damaged_package | @guard                           | Error                             | *.\\r\\n\\r\\nC:\\\\*\\\\forge3.1.0_27.msi | - | OK | 1620
 kept-silent-bad-switch  | kept_silent    | /bogus                            | -                                 | -                           | -                       | -      | -80
 EOF
 }
@@ -92,6 +93,21 @@ work_folder_file_undo() { rm -f "$mako/forge3.1.0_27$suffix"; }
 # installer runs, and the installer fails for want of it.
 archive_folder() { mkdir -p "$mako/forge3.1.0_27$suffix/st310270.cab"; }
 archive_folder_undo() { rmdir "$mako/forge3.1.0_27$suffix/st310270.cab"; }
+# A launcher damaged on its way: one byte changed inside the kit's package, the first compound file
+# among its resources outside the archives (one of which carries the runtime's package).
+damaged_package() {
+  shipped_launcher=$launcher launcher=$out/damaged-package.exe
+  python3 - "$shipped_launcher" "$launcher" <<'PY'
+import re, struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+cabs = [(m.start(), m.start() + struct.unpack_from("<I", data, m.start() + 8)[0]) for m in re.finditer(b"MSCF\0\0\0\0", data)]
+at = next(m.start() for m in re.finditer(bytes.fromhex("d0cf11e0a1b11ae1"), data)
+          if not any(start <= m.start() < end for start, end in cabs))
+data[at + 2048] ^= 1
+open(sys.argv[2], "wb").write(data)
+PY
+}
+damaged_package_undo() { rm -f "$launcher"; launcher=$shipped_launcher; }
 # Silence kept in the runtime settings file from an earlier run.
 kept_silent() { mkdir -p "$runtime_folder" && printf 'INSTALL_SILENT=Enable\r\n' >"$runtime_folder/mako.settings.cfg"; }
 kept_silent_undo() { rm -f "$runtime_folder/mako.settings.cfg"; }
