@@ -1,6 +1,7 @@
 // The install configuration's system access on Windows.
 #include "config/config_host.h"
 #include "platform/access_rules.h"
+#include "platform/file_links.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
 #include "platform/message_box.h"
@@ -36,7 +37,23 @@ public:
         showMessageBox(text, title, MB_ICONERROR);
     }
 
-    void deleteFile(const std::string& path) override { DeleteFileW(tstrings::toUtf16(path).c_str()); }
+    // Through a handle of the name itself, checked first: DeleteFile on a link removes what it leads
+    // to under Wine, and a link swapped in since the folders were checked must not cost that file.
+    void deleteFile(const std::string& path) override {
+        const unique_handle file(CreateFileW(tstrings::toUtf16(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!file) return;
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        const bool reparsePoint = !GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+                                  (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (reparsePoint || reachedThroughLink(file.get(), path)) {
+            LAUNCHER_LOG(ERROR, "InstallConfigData::exportSettings", "File is a link, not removed: " << path);
+            return;
+        }
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition);
+    }
 
     bool utf8ToAnsi(const std::string& text, std::string& out) override {
         if (tstrings::utf8ToMultiByteExact(text, out)) return true;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "config/install_config.h"
+#include "config/settings_folder_guard.h"
 #include "config/settings_messages.h"
 #include "driver/existing_installations.h"
 #include "driver/exit_codes.h"
@@ -146,7 +147,11 @@ int RunInstallSequence(HINSTANCE module, const std::wstring& commandLine) {
     int exitCode = exit_code::PackageMissing;
     std::string publicRuntimeDir, installDir, installerArguments, installerLogPath;
 
-    // 4: configuration.
+    // 4: configuration, from a settings folder nobody but administrators can have led elsewhere.
+    if (!SecureSettingsFolders()) {
+        logit("The runtime configuration folder cannot be used safely. Exiting installer.");
+        return exit_code::ConfigurationError;
+    }
     InstallConfigData config(module);
     if (config.LoadConfigSettings(commandLine) != 0) {
         logit("Error occurred while loading configuration settings. Exiting installer.");

@@ -91,6 +91,7 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         const wchar_t* commandLine;
         const char* afterExport;   // "<none>" when removed
         const char* afterRestore;
+        bool secondName = false;  // the file made a hard link of another one after loading: never removed
     } rows[] = {
         {"nothing changed", "AUTO_UPDATE=Disable\n", L"setup.exe AUTO_UPDATE=Disable", "AUTO_UPDATE=Disable\n",
          "AUTO_UPDATE=Disable\n"},
@@ -101,16 +102,24 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         {"nothing persistent left", "STATIC=Enable\n", L"setup.exe", "<none>", "STATIC=Enable\n"},
         {"first export", nullptr, L"setup.exe EULA=Enable", "EULA=Enable\n", "<none>"},
         {"defaults only", nullptr, L"setup.exe", "<none>", "<none>"},
+        {"nothing persistent left, a second name", "STATIC=Enable\n", L"setup.exe", "STATIC=Enable\n", "STATIC=Enable\r\n", true},
     };
     for (const Row& row : rows) {
         DeleteFileA(runtimePath.c_str());
         if (row.runtimeFile) writeFile(runtimePath, row.runtimeFile);
         InstallConfigData config(GetModuleHandle(nullptr));
         ASSERT_EQ(0, config.LoadConfigSettings(row.commandLine)) << row.name;
+        const std::string other = runtimeSettingsFolder() + "\\config_win_test_other.cfg";
+        if (row.secondName) {
+            writeFile(other, row.runtimeFile);
+            ASSERT_TRUE(DeleteFileA(runtimePath.c_str()) && CreateHardLinkA(runtimePath.c_str(), other.c_str(), nullptr));
+        }
         EXPECT_EQ(0, config.exportSettings()) << row.name;
         EXPECT_EQ(row.afterExport, contentsOrNone(runtimePath)) << row.name;
         EXPECT_EQ(0, config.restoreSettings()) << row.name;
         EXPECT_EQ(row.afterRestore, contentsOrNone(runtimePath)) << row.name;
+        if (row.secondName) EXPECT_EQ(row.runtimeFile, contentsOrNone(other));
+        DeleteFileA(other.c_str());
     }
 }
 

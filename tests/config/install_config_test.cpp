@@ -8,6 +8,7 @@
 
 #include "config/config_host.h"
 #include "config/key_catalogue.h"
+#include "config/settings_folder_rules.h"
 #include "config/settings_messages.h"
 #include "settings/memory_file_system.h"
 
@@ -113,6 +114,27 @@ TEST(SettingsMessage, CutNeverSplitsACharacter) {
     for (size_t capacity : {3, 4, 5}) EXPECT_EQ("ab", formatSettingsMessage("a%s", "b" + kanji, "", capacity)) << capacity;
     EXPECT_EQ("ab" + kanji, formatSettingsMessage("a%s", "b" + kanji, "x", 6));
     EXPECT_EQ("100%", formatSettingsMessage("100%%", "", "", 0));
+}
+
+// The settings folders are taken over when anyone but the system account, Administrators or the
+// launcher's own account owns them or may create, write or delete in them.
+TEST(SettingsFolderRules, TakenOverWhenOthersMayChangeThem) {
+    const std::string self = "S-1-5-21-1-2-3-500", user = "S-1-5-21-1-2-3-1001";
+    const struct { std::string sddl; bool takeOver; } rows[] = {
+        {std::string("O:BA") + kSettingsFolderRules, false},
+        {"O:SYG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;FR;;;WD)", false},
+        {"O:" + self + "D:(A;;FA;;;" + self + ")(A;;0x1200a9;;;AU)(D;;FA;;;BU)", false},
+        {"O:" + user + "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true},
+        {"O:BAD:(A;;FA;;;BA)(A;CI;0x100004;;;BU)", true},  // may create folders
+        {"O:BAD:(A;OICIIO;GW;;;AU)", true},                // reaches the settings file written inside
+        {"O:BAD:(A;;SD;;;WD)", true},
+        {"O:BAD:(A;;FA;;;" + user + ")", true},
+        {"O:BA", true},                       // no DACL: everyone may
+        {"O:BAD:NO_ACCESS_CONTROL", true},
+        {"O:BAD:(A;;ZZ;;;BU)", true},          // rights not understood
+        {"", true},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.takeOver, othersMayChangeFolder(row.sddl, self)) << row.sddl;
 }
 
 }  // namespace

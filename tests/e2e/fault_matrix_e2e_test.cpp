@@ -64,7 +64,7 @@ public:
         bool endByForce = false;  // the launcher under test is ended inside the installer
         Key deniedKey;
         std::vector<BYTE> savedSecurity;
-        std::string fullDisk;  // where a full file system holding the runtime settings folder is mounted
+        std::string fullDisk;  // where a full file system is mounted above the runtime settings folder
         std::unique_ptr<LocalLowRedirect> localLow;  // another account's LocalLow, while a row needs it
         bool markerFolder = false;                   // a folder stands under the marker's name
         Handle eventSquatter;  // another kind of object under the archive event's name
@@ -104,15 +104,15 @@ public:
         LocalFree(denied);
     }
 
-    // The runtime settings folder becomes a link to a one-page tmpfs that its settings file fills, so
-    // that any further file there gets no byte written (ERROR_DISK_FULL).
+    // A one-page tmpfs is mounted on the common application data folder (a mount point at the settings
+    // folders themselves is refused) and the settings file copied onto it, so that any further file
+    // there gets no byte written (ERROR_DISK_FULL).
     void fillDiskUnderSettings() {
-        stage.fullDisk = nextRunFolder() + "full";
-        createFolders(stage.fullDisk);
-        const std::string mount = unixPath(stage.fullDisk);
-        runShell("mount -t tmpfs -o size=4k mako-e2e-full '" + mount + "' && cp '" + unixPath(runtimeSettingsFile()) +
-                 "' '" + mount + "/'");
-        ASSERT_TRUE(makeLink(runtimeSettingsFolder(), stage.fullDisk)) << "the settings folder could not be made a link";
+        stage.fullDisk = unixPath(knownFolder(FOLDERID_ProgramData));
+        const std::string file = unixPath(runtimeSettingsFile()), copy = unixPath(nextRunFolder() + "mako.settings.cfg");
+        runShell("cp '" + file + "' '" + copy + "' && mount -t tmpfs -o size=4k mako-e2e-full '" + stage.fullDisk + "'");
+        createFolders(runtimeSettingsFolder());
+        runShell("cp '" + copy + "' '" + file + "'");
         ULARGE_INTEGER available{};
         ASSERT_TRUE(GetDiskFreeSpaceExA(runtimeSettingsFolder().c_str(), &available, nullptr, nullptr));
         ASSERT_EQ(0u, available.QuadPart) << "no full file system under the settings folder (mount needs root)";
@@ -132,9 +132,8 @@ public:
                                                        stage.savedSecurity.data()));
         }
         if (!stage.fullDisk.empty()) {
-            removeTree(runtimeSettingsFolder());  // the link only
-            runShell("umount '" + unixPath(stage.fullDisk) + "'");
-            createFolders(runtimeSettingsFolder());
+            runShell("umount '" + stage.fullDisk + "'");
+            DeleteFileA(runtimeSettingsFile().c_str());  // the one under the mount: the folder ends empty
         }
         for (const std::string& folder : {workFolder(kWorkFolderName), runtimeSettingsFolder()})
             if (!(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(folder.c_str());

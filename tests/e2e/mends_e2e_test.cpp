@@ -33,6 +33,8 @@ size_t endProcessesNamed(const char* image) {
 // a folder as a reparse point) on the way of the payload or of the update agent's package, or at the
 // log, leads into someone else's folder or file: nothing is written through it. The package's links
 // are refused with 5 and an ERROR line naming them; the log is best-effort, so that run installs.
+// The runtime settings folders and file are refused with -80 before anything there is read, also in
+// a run whose installation would fail and restore the file.
 TEST_F(MendsE2E, LinksAreNeverWrittenThrough) {
     struct Row {
         const char* what;
@@ -40,9 +42,10 @@ TEST_F(MendsE2E, LinksAreNeverWrittenThrough) {
         bool folder;
         long exitCode;
         size_t installerCalls;  // checked with the ERROR line, not for the log
+        Environment env = {};
     };
     const std::string work = workFolder(kWorkFolderName), agent = localLowFolder() + "\\Brennic\\Mako\\AU\\";
-    const std::vector<Row> rows = {
+    std::vector<Row> rows = {
         {"Halden folder", localLowFolder() + "\\Halden\\", true, 5, 0},
         {"work folder", work, true, 5, 0},
         {"kit's package", work + "\\forge3.1.0_27.msi", false, 5, 0},
@@ -51,6 +54,12 @@ TEST_F(MendsE2E, LinksAreNeverWrittenThrough) {
         {"update agent's package", agent + "au.msi", false, 5, 1},
         {"log", "", false, 0, 0},
     };
+    const std::string brennic = knownFolder(FOLDERID_ProgramData) + "\\Brennic";
+    for (const Environment& env : {Environment{}, Environment{{"MAKO_TEST_MSIEXEC_RESULT", "1603"}}}) {
+        rows.push_back({"runtime settings folder", runtimeSettingsFolder(), true, -80, 0, env});
+        rows.push_back({"Brennic folder", brennic, true, -80, 0, env});
+        rows.push_back({"runtime settings file", runtimeSettingsFile(), false, -80, 0, env});
+    }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         resetMachine();
@@ -65,14 +74,15 @@ TEST_F(MendsE2E, LinksAreNeverWrittenThrough) {
         ASSERT_TRUE(row.folder ? reparsePoint : readFile(link) == bytes) << link << " does not lead to the victim";
 
         Process process;
-        start(process, E2E_SETUP_EXE, "/s", folder);
+        start(process, E2E_SETUP_EXE, "/s", folder, row.env);
         const LauncherRun run = finish(process, folder);
         EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
         if (row.folder) EXPECT_THAT(filesIn(victim, true), IsEmpty()) << "written through the link into " << victim;
         else EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
-        if (row.exitCode == 5) {
+        EXPECT_FALSE(run.logged("someone else's file")) << "the victim's content reached the log";
+        if (row.exitCode != 0) {
             EXPECT_TRUE(run.logged(std::string("ERROR: ") + (row.folder ? "Folder is a link or junction" : "File is a link") +
-                                   ", not written through: " + named))
+                                   (row.exitCode == 5 ? ", not written through: " : ", not used: ") + link))
                 << run.log;
             EXPECT_EQ(row.installerCalls, run.installerCalls.size());
         }
