@@ -1,16 +1,9 @@
 #include "platform/access_rules.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 namespace {
-
-// Rights that change a file or the rules on it.
-constexpr uint32_t kFileChange = 0x2 | 0x4 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
-// Rights on a folder that add, delete or replace what it holds (add file, add subfolder, delete
-// child), or change its rules.
-constexpr uint32_t kFolderChange = 0x2 | 0x4 | 0x40 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
 
 const struct { const char* code; uint32_t mask; } kRights[] = {
     {"GA", 0x10000000}, {"GW", 0x40000000}, {"GR", 0x80000000}, {"GX", 0x20000000}, {"SD", 0x10000},
@@ -32,6 +25,11 @@ bool isTrusted(const std::string& sid, const std::string& trustedUser) {
            (!trustedUser.empty() && sid == trustedUser);
 }
 
+// Creator owner and creator group only pass rights on; owner rights follow the (judged) owner.
+bool passesOnOnly(const std::string& sid) {
+    return sid == "CO" || sid == "CG" || sid == "OW" || sid == "S-1-3-0" || sid == "S-1-3-1" || sid == "S-1-3-4";
+}
+
 std::string accountName(const std::string& sid) {
     for (const auto& account : kAccounts) {
         if (sid == account.alias) return account.name;
@@ -39,13 +37,15 @@ std::string accountName(const std::string& sid) {
     return sid;
 }
 
-// The rights field of an ACE: hexadecimal, or two-letter codes. An unknown code counts as every right.
+// The rights field of an ACE: hexadecimal, or two-letter codes. What is not understood counts as
+// every right.
 uint32_t rightsOf(const std::string& text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         return static_cast<uint32_t>(std::strtoul(text.c_str() + 2, nullptr, 16));
     }
+    if (text.empty() || text.size() % 2 != 0) return 0xFFFFFFFF;
     uint32_t mask = 0;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    for (size_t i = 0; i < text.size(); i += 2) {
         bool known = false;
         for (const auto& right : kRights) {
             if (text.compare(i, 2, right.code) == 0) {
@@ -67,6 +67,29 @@ std::vector<std::string> fields(const std::string& ace) {
     return parts;
 }
 
+// The text of one part of the descriptor ("O:", "D:") up to the next one, outside parentheses;
+// found is false when the part is absent.
+std::string partOf(const std::string& sddl, char tag, bool& found) {
+    found = false;
+    int depth = 0;
+    for (size_t i = 0; i + 1 < sddl.size(); ++i) {
+        if (sddl[i] == '(') ++depth;
+        if (sddl[i] == ')') --depth;
+        if (depth != 0 || sddl[i] != tag || sddl[i + 1] != ':') continue;
+        found = true;
+        size_t end = i + 2;
+        for (int inner = 0; end < sddl.size(); ++end) {
+            if (sddl[end] == '(') ++inner;
+            if (sddl[end] == ')') --inner;
+            const bool nextPart = inner == 0 && end + 1 < sddl.size() && sddl[end + 1] == ':' &&
+                                  (sddl[end] == 'O' || sddl[end] == 'G' || sddl[end] == 'D' || sddl[end] == 'S');
+            if (nextPart) break;
+        }
+        return sddl.substr(i + 2, end - i - 2);
+    }
+    return {};
+}
+
 void add(std::string& list, const std::string& who, const char* where) {
     const std::string entry = who + " (" + where + ")";
     if (list.find(entry) != std::string::npos) return;
@@ -74,42 +97,40 @@ void add(std::string& list, const std::string& who, const char* where) {
     list += entry;
 }
 
-// The owner and every allowing ACE that applies to the object itself; deny entries are not
-// subtracted, so the judgement errs towards a warning.
-void judge(const std::string& sddl, uint32_t changeMask, const std::string& trustedUser, const char* where,
-           std::string& writers) {
-    const size_t ownerAt = sddl.find("O:");
-    if (ownerAt != std::string::npos) {
-        size_t end = sddl.size();
-        for (const char* next : {"G:", "D:", "S:"}) {
-            const size_t at = sddl.find(next, ownerAt + 2);
-            if (at < end) end = at;
-        }
-        const std::string owner = sddl.substr(ownerAt + 2, end - ownerAt - 2);
-        if (!isTrusted(owner, trustedUser)) add(writers, accountName(owner) + ", the owner", where);
-    }
-    const size_t daclAt = sddl.find("D:");
-    if (daclAt == std::string::npos || sddl.compare(daclAt, 6, "D:NO_A") == 0) {
+}  // namespace
+
+void addUntrustedWriters(std::string& writers, const std::string& sddl, uint32_t changeMask,
+                         bool countInheritOnly, const std::string& trustedUser, const char* where) {
+    bool hasOwner = false, hasDacl = false;
+    const std::string owner = partOf(sddl, 'O', hasOwner);
+    if (!hasOwner) add(writers, "anyone", where);
+    else if (!isTrusted(owner, trustedUser)) add(writers, accountName(owner) + ", the owner", where);
+    const std::string dacl = partOf(sddl, 'D', hasDacl);
+    if (!hasDacl || dacl.find("NO_ACCESS_CONTROL") != std::string::npos) {
         add(writers, "anyone", where);
         return;
     }
-    for (size_t open = sddl.find('(', daclAt); open != std::string::npos; open = sddl.find('(', open + 1)) {
-        const size_t close = sddl.find(')', open);
-        if (close == std::string::npos) break;
-        const std::vector<std::string> ace = fields(sddl.substr(open + 1, close - open - 1));
-        if (ace.size() < 6 || ace[0] != "A" || ace[1].find("IO") != std::string::npos) continue;
+    for (size_t open = dacl.find('('); open != std::string::npos; open = dacl.find('(', open + 1)) {
+        const size_t close = dacl.find(')', open);
+        const std::vector<std::string> ace =
+            close == std::string::npos ? std::vector<std::string>{} : fields(dacl.substr(open + 1, close - open - 1));
+        if (ace.size() < 6) {
+            add(writers, "anyone", where);
+            return;
+        }
+        const std::string& type = ace[0];
+        if (type != "A" && type != "OA" && type != "XA" && type != "ZA") continue;  // denials narrow only
+        if (!countInheritOnly && ace[1].find("IO") != std::string::npos) continue;
         const std::string& sid = ace[5];
-        if (sid == "CO" || sid == "CG" || isTrusted(sid, trustedUser)) continue;  // CREATOR entries only pass on
+        if (passesOnOnly(sid) || isTrusted(sid, trustedUser)) continue;
         if (rightsOf(ace[2]) & changeMask) add(writers, accountName(sid), where);
     }
 }
 
-}  // namespace
-
 std::string untrustedWriters(const std::string& fileSddl, const std::string& folderSddl,
                              const std::string& trustedUser) {
     std::string writers;
-    judge(fileSddl, kFileChange, trustedUser, "file", writers);
-    judge(folderSddl, kFolderChange, trustedUser, "folder", writers);
+    addUntrustedWriters(writers, fileSddl, kFileChangeRights, false, trustedUser, "file");
+    addUntrustedWriters(writers, folderSddl, kFolderChangeRights, false, trustedUser, "folder");
     return writers;
 }
