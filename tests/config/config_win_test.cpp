@@ -102,7 +102,7 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         {"nothing persistent left", "STATIC=Enable\n", L"setup.exe", "<none>", "STATIC=Enable\n"},
         {"first export", nullptr, L"setup.exe EULA=Enable", "EULA=Enable\n", "<none>"},
         {"defaults only", nullptr, L"setup.exe", "<none>", "<none>"},
-        {"nothing persistent left, a second name", "STATIC=Enable\n", L"setup.exe", "STATIC=Enable\n", "STATIC=Enable\r\n", true},
+        {"nothing persistent left, a second name", "STATIC=Enable\n", L"setup.exe", "STATIC=Enable\n", "STATIC=Enable\n", true},
     };
     for (const Row& row : rows) {
         DeleteFileA(runtimePath.c_str());

@@ -38,7 +38,7 @@ newer-build             | newer_kit      | -                                 | I
 unsupported-system      | windows_xp     | @guard                            | IDS_WARNING_CAPTION               | IDS_UNSUPPORTED_OS          | -                       | OK     | 1639
 payload-not-writable    | work_folder_file | @guard                          | Error                             | Installer : Wrapper.CreateFile  failed with error 3: * | - | OK | 3
 archive-not-writable    | archive_folder | MSI_CMDLINE=/qn                   | Error                             | Installer : Wrapper.CreateFile  failed with error 5: * | - | OK | 5
-damaged-package         | damaged_package | @guard                           | Error                             | *.\\r\\n\\r\\nC:\\\\*\\\\forge3.1.0_27.msi | - | OK | 1620
+damaged-package         | damaged_package | @guard                           | Error                             | *\\r\\n\\r\\nC:\\\\*\\\\forge3.1.0_27.msi | - | OK | 1620
 kept-silent-bad-switch  | kept_silent    | /bogus                            | -                                 | -                           | -                       | -      | -80
 EOF
 }
