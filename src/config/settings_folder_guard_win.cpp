@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/settings_folder_rules.h"
+#include "platform/access_rules.h"
 #include "platform/file_links.h"
 #include "platform/handles.h"
 #include "platform/logger.h"
@@ -19,20 +20,6 @@ namespace {
 
 constexpr const char* kFunction = "SecureSettingsFolders";
 constexpr SECURITY_INFORMATION kOwnerAndRules = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-
-// The process's own user as a SID string: an elevated administrator may own what it created.
-std::string processUserSid() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-    const unique_handle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-    unique_hlocal_ptr<wchar_t> text;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put())) return {};
-    return tstrings::toUtf8(text.get());
-}
 
 // Opened as the name itself, never what a link there leads to, and with the rights a takeover needs
 // where they are granted; not shared for deletion, so that the name keeps naming this object.

@@ -29,6 +29,10 @@ void addUntrustedWriters(std::string& writers, const std::string& sddl, uint32_t
 std::string untrustedWriters(const std::string& fileSddl, const std::string& folderSddl,
                              const std::string& trustedUser);
 
+// The process's own user as a SID string ("S-1-5-21-..."); empty when it cannot be read. The
+// launcher runs elevated, so this is an administrator's account (or the system's). Windows build.
+std::string processUserSid();
+
 // The same for a file on disk (UTF-8 path), with the process's own user trusted. Empty also where
 // the volume keeps no access rules, as nothing can be judged there. Defined in the Windows build.
 std::string untrustedWritersOf(const std::string& path);

@@ -32,20 +32,6 @@ std::string sddlOf(const std::wstring& path) {
     return tstrings::toUtf8(text);
 }
 
-// The launcher runs elevated: its own account is an administrator's (or the system's).
-std::string processUserSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const unique_handle ownedToken(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size ? size : 1);
-    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-    LPWSTR text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
-    const unique_hlocal ownedText(text);
-    return tstrings::toUtf8(text);
-}
 
 // The root of a drive letter path ("C:\\") or of a share ("\\\\server\\share\\"). Not through
 // GetVolumePathNameW: in a process that had read descriptors, Wine 8 crashed in the volume query
@@ -67,6 +53,20 @@ bool volumeKeepsAccessRules(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::string processUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const unique_handle ownedToken(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size ? size : 1);
+    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+    const unique_hlocal ownedText(text);
+    return tstrings::toUtf8(text);
+}
 
 std::string untrustedWritersOf(const std::string& path) {
     const std::wstring file = tstrings::toUtf16(path);
