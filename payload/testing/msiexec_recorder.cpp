@@ -183,11 +183,24 @@ unsigned long long fileSize(const std::wstring& path) {
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// When the process started (FILETIME ticks); 0 when it has ended or cannot be asked.
+unsigned long long startTime(DWORD id) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process) return 0;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    const BOOL known = GetProcessTimes(process, &created, &exited, &kernel, &user);
+    CloseHandle(process);
+    return known ? (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime : 0;
+}
+
 // Ends the process and every process it started, children first seen before any is ended. Only
 // this program's own child is the root, so nothing else on the machine is touched; gives how many
-// were ended.
+// were ended. Process ids are reused (Wine hands a freed one out again at once), so a process whose
+// recorded parent id is a tree member's counts as its child only when it started after that member:
+// an older one was started by an earlier holder of the id, for instance Wine's own services.
 int endProcessTree(DWORD root) {
     std::vector<DWORD> tree{root};
+    std::vector<unsigned long long> started{startTime(root)};
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot != INVALID_HANDLE_VALUE) {
         std::vector<PROCESSENTRY32W> all;
@@ -197,9 +210,14 @@ int endProcessTree(DWORD root) {
             all.push_back(entry);
         CloseHandle(snapshot);
         for (size_t i = 0; i < tree.size(); ++i)
-            for (const PROCESSENTRY32W& candidate : all)
-                if (candidate.th32ParentProcessID == tree[i] && candidate.th32ProcessID != tree[i])
-                    tree.push_back(candidate.th32ProcessID);
+            for (const PROCESSENTRY32W& candidate : all) {
+                if (candidate.th32ParentProcessID != tree[i] || candidate.th32ProcessID == tree[i]) continue;
+                if (std::find(tree.begin(), tree.end(), candidate.th32ProcessID) != tree.end()) continue;
+                const unsigned long long candidateStarted = startTime(candidate.th32ProcessID);
+                if (started[i] == 0 || candidateStarted < started[i]) continue;
+                tree.push_back(candidate.th32ProcessID);
+                started.push_back(candidateStarted);
+            }
     }
     int ended = 0;
     for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
