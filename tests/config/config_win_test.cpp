@@ -95,9 +95,6 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
     } rows[] = {
         {"nothing changed", "AUTO_UPDATE=Disable\n", L"setup.exe AUTO_UPDATE=Disable", "AUTO_UPDATE=Disable\n",
          "AUTO_UPDATE=Disable\n"},
-        {"changed value, restored byte for byte", "# kept\r\nSPONSORS=Disable\n\nAUTO_UPDATE=Disable\r\nEULA=1",
-         L"setup.exe AUTO_UPDATE=Enable", "AUTO_UPDATE=Enable\r\nEULA=1\r\nSPONSORS=Disable\r\n",
-         "# kept\r\nSPONSORS=Disable\n\nAUTO_UPDATE=Disable\r\nEULA=1"},
         {"comments only", "# only this\n", L"setup.exe EULA=Enable", "EULA=Enable\r\n", "# only this\n"},
         {"nothing persistent left", "STATIC=Enable\n", L"setup.exe", "<none>", "STATIC=Enable\n"},
         {"first export", nullptr, L"setup.exe EULA=Enable", "EULA=Enable\n", "<none>"},
