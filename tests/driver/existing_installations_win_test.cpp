@@ -35,10 +35,9 @@ void install(const std::string& what, bool use64, const std::string& code) {
 class ExistingInstallations : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const std::string& key : {forgeVersionKey(), loomVersionKey()}) {
+        for (const std::string& key : {forgeVersionKey(), loomVersionKey()})
             ASSERT_FALSE(wintest::keyExists(key, KEY_WOW64_32KEY) || wintest::keyExists(key, KEY_WOW64_64KEY))
                 << "an installed copy is in the way: " << key;
-        }
         hadInstallerLocation = wintest::readString(kInstallerKey, "InstallerLocation", installerLocation);
         wintest::setString(kInstallerKey, "InstallerLocation", RECORDER_DIR);
         SetEnvironmentVariableA("MAKO_TEST_RECORD", record.c_str());
@@ -78,24 +77,20 @@ protected:
 };
 
 // Each view as the launcher of that bitness sees it: a runtime whose removal fails refuses the run,
-// and the same products in the other view stay unseen. A kit and runtime of this build removed in
-// order and a newer kit that refuses the run are shown end to end in the launcher's own view.
+// and a newer kit in the other view stays unseen (it would refuse the run before any removal). A kit
+// and runtime of this build removed in order and a newer kit in the launcher's own view are shown
+// end to end.
 TEST_F(ExistingInstallations, DecisionsInEitherView) {
+    SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", "1603");
     for (bool nativeX64 : {false, true}) {
         const int arch = nativeX64 ? 64 : 32;
-        const std::string kitCode = forgeProductCode(arch), loomCode = mscrub::MCleaner::getProductGUID("3.1.0_27", arch);
+        const std::string loomCode = mscrub::MCleaner::getProductGUID("3.1.0_27", arch);
         SCOPED_TRACE(nativeX64 ? "64-bit view" : "32-bit view");
         clean();
         install("loom:8", nativeX64, loomCode);
-        SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", "1603");
+        install("kit:10", !nativeX64, forgeProductCode(arch));
         EXPECT_EQ(0, UninstallLoomOrForgeIfSameVersionExists(true, nativeX64));
         EXPECT_EQ(std::vector<std::string>{" /x " + loomCode + " /qn"}, removals());
-
-        clean();  // only in the other view
-        install("kit:10", !nativeX64, kitCode);
-        install("loom:9", !nativeX64, loomCode);
-        EXPECT_EQ(1, UninstallLoomOrForgeIfSameVersionExists(true, nativeX64));
-        EXPECT_TRUE(removals().empty());
     }
 }
 

@@ -31,9 +31,8 @@ TEST(MCleaner, ProductCodesAcrossGenerations) {
 }
 
 TEST(MCleaner, RefusesOlderVersionsAndMalformedStrings) {
-    for (const char* version : {"1.4.1_10", "1.3.9_99-b99", "1.6", "1.6.0_1o"}) {
+    for (const char* version : {"1.4.1_10", "1.3.9_99-b99", "1.6", "1.6.0_1o"})
         EXPECT_THROW(MCleaner::getProductGUID(version, 32), std::runtime_error) << version;
-    }
 }
 
 }  // namespace
