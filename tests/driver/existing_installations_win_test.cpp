@@ -18,13 +18,13 @@ namespace {
 const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
-// "kit:<build>" or "loom:<build>" as an installer leaves it in one view, with its product code.
-void install(const std::string& what, bool use64, const std::string& code) {
+// The kit or the runtime of this version with the build as an installer leaves it in one view, with
+// its product code.
+void install(bool kit, const char* build, bool use64, const std::string& code) {
     const REGSAM view = use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    const bool kit = what.rfind("kit:", 0) == 0;
     const std::string key = kit ? forgeVersionKey() : loomVersionKey();
     wintest::setString(key, "MakoHome", "C:\\Kit\\", view);
-    wintest::setString(key, "BuildNumber", what.substr(what.find(':') + 1), view);
+    wintest::setString(key, "BuildNumber", build, view);
     if (!kit) {
         wintest::setString(key + "\\MSI", "FullVersion", "3.1.0_27-b09", view);
         wintest::setString(key + "\\MSI", "MODE", "", view);
@@ -46,8 +46,7 @@ protected:
         clean();
         if (hadInstallerLocation) wintest::setString(kInstallerKey, "InstallerLocation", installerLocation);
         else wintest::deleteValue(kInstallerKey, "InstallerLocation");
-        SetEnvironmentVariableA("MAKO_TEST_RECORD", nullptr);
-        SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", nullptr);
+        for (const char* name : {"MAKO_TEST_RECORD", "MAKO_TEST_MSIEXEC_RESULT"}) SetEnvironmentVariableA(name, nullptr);
     }
     void clean() {
         std::vector<std::string> keys = {forgeVersionKey(), loomVersionKey()};
@@ -87,8 +86,8 @@ TEST_F(ExistingInstallations, DecisionsInEitherView) {
         const std::string loomCode = mscrub::MCleaner::getProductGUID("3.1.0_27", arch);
         SCOPED_TRACE(nativeX64 ? "64-bit view" : "32-bit view");
         clean();
-        install("loom:8", nativeX64, loomCode);
-        install("kit:10", !nativeX64, forgeProductCode(arch));
+        install(false, "8", nativeX64, loomCode);
+        install(true, "10", !nativeX64, forgeProductCode(arch));
         EXPECT_EQ(0, UninstallLoomOrForgeIfSameVersionExists(true, nativeX64));
         EXPECT_EQ(std::vector<std::string>{" /x " + loomCode + " /qn"}, removals());
     }

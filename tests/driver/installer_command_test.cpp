@@ -52,10 +52,8 @@ TEST(ForgeCommand, RefusesWhatDoesNotFitAndCutsNothing) {
     const size_t head = kHead.size() + std::string(" WRAPPER=1").size();
     const size_t dirProperty = std::string(" INSTALLDIR=\"\" ").size();
     const struct { size_t arguments, installDir; bool silent; const char* failedBuffer; } rows[] = {
-        {2047 - head, 0, false, nullptr},
-        {2048 - head, 0, false, "command"},
-        {2047 - kDefaultFeatures.size(), 0, true, "command"},
-        {2048 - kDefaultFeatures.size(), 0, true, "installerArguments"},
+        {2047 - head, 0, false, nullptr}, {2048 - head, 0, false, "command"},
+        {2047 - kDefaultFeatures.size(), 0, true, "command"}, {2048 - kDefaultFeatures.size(), 0, true, "installerArguments"},
         {0, 2047 - head - dirProperty, false, nullptr},
     };
     for (const auto& row : rows) {

@@ -24,9 +24,7 @@
 
 namespace {
 
-using stand_in::appendToFile;
-using stand_in::fileExists;
-using stand_in::toUtf8;
+using namespace stand_in;
 
 std::wstring windowText(HWND window, int controlId) {
     wchar_t buffer[4096] = {};
