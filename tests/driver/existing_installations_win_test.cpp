@@ -18,13 +18,13 @@ namespace {
 const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
-// "kit:<build>" or "loom:<build>" as an installer leaves it in one view, with its product code.
-void install(const std::string& what, bool use64, const std::string& code) {
+// The kit or the runtime of this version with the build as an installer leaves it in one view, with
+// its product code.
+void install(bool kit, const char* build, bool use64, const std::string& code) {
     const REGSAM view = use64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    const bool kit = what.rfind("kit:", 0) == 0;
     const std::string key = kit ? forgeVersionKey() : loomVersionKey();
     wintest::setString(key, "MakoHome", "C:\\Kit\\", view);
-    wintest::setString(key, "BuildNumber", what.substr(what.find(':') + 1), view);
+    wintest::setString(key, "BuildNumber", build, view);
     if (!kit) {
         wintest::setString(key + "\\MSI", "FullVersion", "3.1.0_27-b09", view);
         wintest::setString(key + "\\MSI", "MODE", "", view);
@@ -35,10 +35,9 @@ void install(const std::string& what, bool use64, const std::string& code) {
 class ExistingInstallations : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const std::string& key : {forgeVersionKey(), loomVersionKey()}) {
+        for (const std::string& key : {forgeVersionKey(), loomVersionKey()})
             ASSERT_FALSE(wintest::keyExists(key, KEY_WOW64_32KEY) || wintest::keyExists(key, KEY_WOW64_64KEY))
                 << "an installed copy is in the way: " << key;
-        }
         hadInstallerLocation = wintest::readString(kInstallerKey, "InstallerLocation", installerLocation);
         wintest::setString(kInstallerKey, "InstallerLocation", RECORDER_DIR);
         SetEnvironmentVariableA("MAKO_TEST_RECORD", record.c_str());
@@ -47,8 +46,7 @@ protected:
         clean();
         if (hadInstallerLocation) wintest::setString(kInstallerKey, "InstallerLocation", installerLocation);
         else wintest::deleteValue(kInstallerKey, "InstallerLocation");
-        SetEnvironmentVariableA("MAKO_TEST_RECORD", nullptr);
-        SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", nullptr);
+        for (const char* name : {"MAKO_TEST_RECORD", "MAKO_TEST_MSIEXEC_RESULT"}) SetEnvironmentVariableA(name, nullptr);
     }
     void clean() {
         std::vector<std::string> keys = {forgeVersionKey(), loomVersionKey()};
@@ -77,33 +75,21 @@ protected:
     std::string installerLocation;
 };
 
-// Each view as the launcher of that bitness sees it; the same products in the other view stay unseen.
+// Each view as the launcher of that bitness sees it: a runtime whose removal fails refuses the run,
+// and a newer kit in the other view stays unseen (it would refuse the run before any removal). A kit
+// and runtime of this build removed in order and a newer kit in the launcher's own view are shown
+// end to end.
 TEST_F(ExistingInstallations, DecisionsInEitherView) {
-    struct Row { std::vector<std::string> installed; const char* installerResult; int expected; std::vector<bool> removesKit; };
-    const Row rows[] = {  // removesKit: the recorded removals in order, the kit's (true) or the runtime's
-        {{"kit:9", "loom:9"}, "0", 1, {true, false}},
-        {{"kit:10", "loom:9"}, "0", 0, {}},  // a newer kit refuses the run
-        {{"loom:8"}, "1603", 0, {false}},     // its removal fails
-    };
+    SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", "1603");
     for (bool nativeX64 : {false, true}) {
         const int arch = nativeX64 ? 64 : 32;
-        const std::string kitCode = forgeProductCode(arch), loomCode = mscrub::MCleaner::getProductGUID("3.1.0_27", arch);
-        for (const Row& row : rows) {
-            SCOPED_TRACE(row.installed.front() + (nativeX64 ? ", 64-bit view" : ", 32-bit view"));
-            clean();
-            for (const std::string& what : row.installed) install(what, nativeX64, what[0] == 'k' ? kitCode : loomCode);
-            SetEnvironmentVariableA("MAKO_TEST_MSIEXEC_RESULT", row.installerResult);
-            EXPECT_EQ(row.expected, UninstallLoomOrForgeIfSameVersionExists(true, nativeX64));
-            std::vector<std::string> expected;
-            for (bool kit : row.removesKit) expected.push_back(" /x " + (kit ? kitCode : loomCode) + " /qn");
-            EXPECT_EQ(expected, removals());
-        }
-        SCOPED_TRACE(nativeX64 ? "only in the 32-bit view" : "only in the 64-bit view");
+        const std::string loomCode = mscrub::MCleaner::getProductGUID("3.1.0_27", arch);
+        SCOPED_TRACE(nativeX64 ? "64-bit view" : "32-bit view");
         clean();
-        install("kit:10", !nativeX64, kitCode);
-        install("loom:9", !nativeX64, loomCode);
-        EXPECT_EQ(1, UninstallLoomOrForgeIfSameVersionExists(true, nativeX64));
-        EXPECT_TRUE(removals().empty());
+        install(false, "8", nativeX64, loomCode);
+        install(true, "10", !nativeX64, forgeProductCode(arch));
+        EXPECT_EQ(0, UninstallLoomOrForgeIfSameVersionExists(true, nativeX64));
+        EXPECT_EQ(std::vector<std::string>{" /x " + loomCode + " /qn"}, removals());
     }
 }
 

@@ -11,20 +11,7 @@
 #include <string>
 
 #include "common/stand_in_support.h"
-
-namespace {
-
-// Starts "<program>"<arguments>; no process handle when it could not start.
-PROCESS_INFORMATION start(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring command = L"\"" + program + L"\"" + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    return process;
-}
-
-}  // namespace
+#include "platform/win_test_support.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "-Embedding") == 0) {
@@ -39,14 +26,18 @@ int main(int argc, char** argv) {
         const wchar_t* arguments = GetCommandLineW();
         if (*arguments != L'"') arguments += std::wcscspn(arguments, L" \t");
         else arguments = std::wcschr(arguments + 1, L'"') ? std::wcschr(arguments + 1, L'"') + 1 : L"";
-        PROCESS_INFORMATION installer = start(std::wstring(system) + L"\\msiexec.exe", arguments);
-        return static_cast<int>(installer.hProcess ? stand_in::waitForExit(installer) : GetLastError());
+        wintest::Process installer;
+        long code = 0;
+        const bool started = installer.start(stand_in::toUtf8(system) + "\\msiexec.exe",
+                                             stand_in::toUtf8(arguments + std::wcsspn(arguments, L" \t")));
+        return static_cast<int>(started && installer.wait(INFINITE, code) ? code : static_cast<long>(installer.error));
     }
     if (!once.empty()) CloseHandle(CreateFileW(once.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     const std::wstring record = stand_in::environment(L"MAKO_TEST_KIT_RECORD");
     if (stand_in::environment(L"MAKO_TEST_STALL") == L"action" && !record.empty())
         stand_in::appendToFile(record, "WaitForArchives: started (stalled_installer)\r\n");
-    start(stand_in::ownPath(), L" -Embedding");  // the lost process; its handles go with this one's end
+    wintest::Process lost;  // its handle goes with this one's end
+    lost.start(stand_in::toUtf8(stand_in::ownPath()), "-Embedding");
     Sleep(INFINITE);
     return 0;
 }

@@ -1,5 +1,7 @@
-// The payload digest: known values, and the instruction and the tables agreeing at every length and
-// alignment that the 8- and 4-byte steps and the byte tail can meet, also when continued.
+// The payload digest: the instruction and the tables agreeing at every length and alignment that
+// the 8- and 4-byte steps and the byte tail can meet, also when continued. The values themselves
+// are checked by every launcher run against the digests the build computes on its own
+// (cmake/payload_digests.py): a wrong one ends the run with 1620.
 #include "platform/crc32c.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +11,7 @@
 
 namespace {
 
-TEST(Crc32c, KnownValuesAndEveryPathAgrees) {
-    const struct {
-        std::string bytes;
-        uint32_t crc;
-    } rows[] = {
-        {"", 0},
-        {"123456789", 0xE3069283},
-        {std::string(32, '\0'), 0x8A9136AA},
-        {std::string(32, '\xFF'), 0x62A8AB43},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.crc, crc32c::extend(0, row.bytes.data(), row.bytes.size())) << row.bytes;
-        EXPECT_EQ(row.crc, crc32c::extendPortable(0, row.bytes.data(), row.bytes.size())) << row.bytes;
-    }
+TEST(Crc32c, EveryPathAgrees) {
     std::vector<unsigned char> buffer(80);
     for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<unsigned char>(i * 37 + 11);
     for (size_t offset = 0; offset < 8; ++offset)

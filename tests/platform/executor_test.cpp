@@ -19,12 +19,9 @@ TEST(Executor, RunnersReturnTheChildsCodeOrTheirOwnAndLogFailures) {
     wintest::ScopedValue redirect(globalLogger.path, logPath);
     const std::string cmd = systemFolder() + "\\cmd.exe";
     const struct { bool messageLoop; std::string program, arguments; uint32_t code; std::string logged; } rows[] = {
-        {false, "", "/qn", 1627, "\tERROR: ExecutorError in "
-                                 "Executor::ExecProcessWaitForFinish applicationPath is empty"},
-        {true, " ", "/qn", 1627, "\tERROR: ExecutorError in "
-                                 "Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"},
-        {false, cmd, "/c exit 1603", 1603, "\tERROR: Executor."
-                                          "finishExecution(): Process execution  failed with system error "},
+        {false, "", "/qn", 1627, "\tERROR: ExecutorError in Executor::ExecProcessWaitForFinish applicationPath is empty"},
+        {true, " ", "/qn", 1627, "\tERROR: ExecutorError in Executor::ExecProcessWithAtlMessageLoop applicationPath is empty"},
+        {false, cmd, "/c exit 1603", 1603, "\tERROR: Executor.finishExecution(): Process execution  failed with system error "},
         {false, systemFolder() + "\\no-such-program.exe", "/s", 2,
          "\tERROR: Executor.exec(): CreateProcess failed with system error 2 ("},
         {true, cmd, "/c exit 3010", 3010, "\tINFO: Executor.exec(): \"" + cmd + "\" /c exit 3010\r\n"},

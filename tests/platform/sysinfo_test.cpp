@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr bool kBuiltFor32Bit = sizeof(void*) == 4;
-
 // An ordinary static object of another unit: it must already find the version and the log sink.
 struct SeenAtStaticConstruction {
     int32_t generation = osGeneration;
@@ -26,8 +24,8 @@ TEST(SysInfo, SixtyFourBitWindowsOnEveryArchitectureThatHasIt) {
         EXPECT_FALSE(is64BitArchitecture(architecture)) << architecture;
 }
 
-TEST(SysInfo, BitnessAndProcessWideObjectsBeforeOrdinaryStatics) {
-    EXPECT_EQ(kBuiltFor32Bit, is32BitProcess());
+// The process's bitness is the probe's first line below.
+TEST(SysInfo, ProcessWideObjectsBeforeOrdinaryStatics) {
     EXPECT_NE(0, seenAtStaticConstruction.generation);
     EXPECT_EQ(osGeneration, seenAtStaticConstruction.generation);
     EXPECT_EQ(globalLogger.path, seenAtStaticConstruction.logPath);
@@ -37,7 +35,7 @@ TEST(SysInfo, BitnessAndProcessWideObjectsBeforeOrdinaryStatics) {
 // per-program key touches no other test.
 TEST(SysInfo, GenerationAndDataFolderFollowTheWindowsVersion) {
     const char* const key = "Software\\Wine\\AppDefaults\\version_probe.exe";
-    const std::string bits = kBuiltFor32Bit ? " 1" : " 0";
+    const std::string bits = sizeof(void*) == 4 ? " 1" : " 0";  // a 32-bit build is a 32-bit process
     struct Row { const char* version; const char* line; const char* dataFolder; };
     const Row rows[] = {
         {"winxp", "1 5.1", "\\AppData\\Roaming"},

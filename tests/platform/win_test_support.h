@@ -161,14 +161,7 @@ private:
 // A program this test started, ended by the destructor if it still runs.
 class Process {
 public:
-    Process() = default;
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    ~Process() {
-        if (running()) TerminateProcess(info.hProcess, 1);
-        if (info.hProcess) CloseHandle(info.hProcess);
-        if (info.hThread) CloseHandle(info.hThread);
-    }
+    ~Process() { if (running()) TerminateProcess(process.get(), 1); }
     // Starts "<program>" <arguments>, the arguments given in UTF-8 and handed over as UTF-16, so that
     // any character reaches the program whatever the code page; false (with the system error in
     // error) when it cannot.
@@ -176,25 +169,28 @@ public:
         std::wstring commandLine = utf16("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
         // Under heavy load Wine now and then loses a new process before it has started and reports
         // ERROR_INTERNAL_ERROR; the program itself never ran, so it is started again.
         for (int attempt = 1;; ++attempt) {
             if (CreateProcessW(utf16(program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info))
+                               nullptr, &startup, &info)) {
+                CloseHandle(info.hThread);
+                process.reset(info.hProcess);
                 return true;
+            }
             error = GetLastError();
-            info = PROCESS_INFORMATION{};
             if (error != ERROR_INTERNAL_ERROR || attempt == 3) return false;
             Sleep(100);
         }
     }
-    bool terminate(UINT code) { return info.hProcess && TerminateProcess(info.hProcess, code); }
-    bool running() const { return info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+    bool terminate(UINT code) { return process && TerminateProcess(process.get(), code); }
+    bool running() const { return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT; }
     // The full 32-bit exit code in signed form; false when still running after timeoutMs.
     bool wait(DWORD timeoutMs, long& exitCode) {
-        if (!info.hProcess || WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+        if (!process || WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) return false;
         DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
+        GetExitCodeProcess(process.get(), &code);
         exitCode = static_cast<long>(static_cast<LONG>(code));
         return true;
     }
@@ -202,7 +198,7 @@ public:
     DWORD error = 0;
 
 private:
-    PROCESS_INFORMATION info{};
+    Handle process;
 };
 
 // The msiexec.exe stand-in records each call as "name: value" lines ("command", "package", "event",

@@ -24,9 +24,7 @@
 
 namespace {
 
-using stand_in::appendToFile;
-using stand_in::fileExists;
-using stand_in::toUtf8;
+using namespace stand_in;
 
 std::wstring windowText(HWND window, int controlId) {
     wchar_t buffer[4096] = {};
@@ -73,7 +71,6 @@ int run(int argc, wchar_t** argv) {
         appendToFile(record, "start failed: " + std::to_string(GetLastError()) + "\n");
         return 3;
     }
-    CloseHandle(process.hThread);
 
     HWND box = nullptr;
     for (DWORD waited = 0; box == nullptr && waited < timeoutMs; waited += 50) {
@@ -98,11 +95,8 @@ int run(int argc, wchar_t** argv) {
     } else {
         appendToFile(record, "no box\n");
     }
-    DWORD exitCode = 0;
     if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
-    appendToFile(record, "exit: " + std::to_string(static_cast<long>(exitCode)) + "\n");
+    appendToFile(record, "exit: " + std::to_string(static_cast<long>(stand_in::waitForExit(process))) + "\n");
     return result;
 }
 
