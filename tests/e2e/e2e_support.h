@@ -16,9 +16,6 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "platform/win_test_support.h"
 
@@ -40,10 +37,8 @@ inline bool waitFor(const std::function<bool()>& condition, const Process* proce
 
 // Whether the launcher's archive event exists and is set, as the package's action would find it.
 inline bool archivesReady() {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent");
-    const bool set = event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-    if (event) CloseHandle(event);
-    return set;
+    const Handle event(OpenEventA(SYNCHRONIZE, FALSE, "HaldenForgeCabExtractWaitEvent"));
+    return event && WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0;
 }
 
 // The launcher under test has this test's bitness.
@@ -58,17 +53,14 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char kRuntimeUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" E2E_RUNTIME_PRODUCT_CODE;
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 const char kVelmoraKey[] = "Software\\Velmora";
-const char* const kPayloadFiles[] = {"forge3.1.0_27.msi", "ss310270.cab", "st310270.cab", "sj310270.cab",
-                                     "sz310270.cab"};
+const char* const kPayloadFiles[] = {"forge3.1.0_27.msi", "ss310270.cab", "st310270.cab", "sj310270.cab", "sz310270.cab"};
 constexpr DWORD kLauncherTimeoutMs = 300000;
 
 inline std::string workFolder(const char* name) { return localLowFolder() + "\\Halden\\Mako\\" + name; }
 inline std::string markerPath() { return localLowFolder() + "\\Halden\\Mako\\MAKO_INSTALL_FLAG"; }
 
 // Runs the real msiexec.exe with arguments; its exit code, -1 when it did not end.
-inline long msiexec(const std::string& arguments) {
-    return run(systemFolder() + "\\msiexec.exe", arguments, kLauncherTimeoutMs);
-}
+inline long msiexec(const std::string& arguments) { return run(systemFolder() + "\\msiexec.exe", arguments, kLauncherTimeoutMs); }
 
 // Installs a stand-in package quietly with the real installer; its exit code.
 inline long installPackage(const std::string& package, const std::string& properties = "") {
@@ -76,9 +68,7 @@ inline long installPackage(const std::string& package, const std::string& proper
 }
 
 inline bool kitRegistered() { return keyExists(kKitKey, kLauncherView) || keyExists(kUninstallKey, kLauncherView); }
-inline bool runtimeRegistered() {
-    return keyExists(kRuntimeKey, kLauncherView) || keyExists(kRuntimeUninstallKey, kLauncherView);
-}
+inline bool runtimeRegistered() { return keyExists(kRuntimeKey, kLauncherView) || keyExists(kRuntimeUninstallKey, kLauncherView); }
 
 // The runtime settings file as a case prepares it.
 inline void writeSettings(const std::string& bytes) {
@@ -94,13 +84,10 @@ struct LauncherRun {
     std::vector<RecordedCall> installerCalls;
     std::string loomRecord, mauregRecord;  // of the public runtime's installer, the registration program
 
-    std::string lastMessage() const {
-        return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2);
-    }
+    std::string lastMessage() const { return entries.empty() ? "<empty log>" : entries.back().substr(entries.back().find(": ") + 2); }
     // Whether an entry holds text ("<LEVEL>: <message>" or part of it).
     bool logged(const std::string& text) const {
-        return std::any_of(entries.begin(), entries.end(),
-                           [&](const std::string& entry) { return entry.find(text) != std::string::npos; });
+        return std::any_of(entries.begin(), entries.end(), [&](const std::string& e) { return e.find(text) != std::string::npos; });
     }
 };
 
@@ -150,8 +137,7 @@ protected:
     // recording msiexec.exe.
     void resetMachine() {
         uninstallKit();
-        ASSERT_FALSE(kitRegistered() || runtimeRegistered())
-            << "the kit or runtime could not be removed before the case";
+        ASSERT_FALSE(kitRegistered() || runtimeRegistered()) << "the kit or runtime could not be removed before the case";
         DeleteFileA(runtimeSettingsFile().c_str());
         deleteValue(kVelmoraKey, "InstallStatus");
         DeleteFileA(markerPath().c_str());
@@ -161,9 +147,8 @@ protected:
 
     // A fresh folder for the next launcher run: <temp>\mako-e2e\<case>-<n>\.
     std::string nextRunFolder() {
-        const std::string folder = tempFolder() + "mako-e2e\\" +
-                                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                                   std::to_string(++runs);
+        const std::string folder = tempFolder() + "mako-e2e\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                   "-" + std::to_string(++runs);
         createFolders(folder);
         emptyFolder(folder);
         return folder + "\\";
@@ -175,8 +160,7 @@ protected:
                const Environment& env = {}) {
         const std::string temp = folder.substr(0, folder.size() - 1);
         Environment set = {{"TEMP", temp}, {"TMP", temp}, {"MAKO_TEST_RECORD", folder + "msiexec-calls.txt"},
-                           {"MAKO_LOOM_RECORD", folder + "loom-calls.txt"},
-                           {"MAKO_MAUREG_RECORD", folder + "maureg-calls.txt"},
+                           {"MAKO_LOOM_RECORD", folder + "loom-calls.txt"}, {"MAKO_MAUREG_RECORD", folder + "maureg-calls.txt"},
                            {"MAKO_TEST_KIT_RECORD", folder + "kit-record.txt"},
                            // A stuck installer fails the case within a minute, not after the shipped
                            // ten-minute wait of the package or the recorder's own two minutes.
@@ -216,9 +200,10 @@ protected:
         return run;
     }
 
+    // folder: the run folder the caller made for it (nextRunFolder), empty for a new one.
     LauncherRun runLauncher(const std::string& arguments, const Environment& env = {},
-                            const std::string& program = E2E_SETUP_EXE) {
-        const std::string folder = nextRunFolder();
+                            const std::string& program = E2E_SETUP_EXE, std::string folder = "") {
+        if (folder.empty()) folder = nextRunFolder();
         Process process;
         start(process, program, arguments, folder, env);
         return finish(process, folder);
@@ -236,30 +221,22 @@ public:
     explicit LocalLowRedirect(const std::string& folder) {
         wchar_t value[MAX_PATH * 2] = {};
         DWORD size = sizeof value;
-        if (RegGetValueW(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue,
-                         RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size) == ERROR_SUCCESS)
+        if (!RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size))
             saved = value;
-        const std::wstring wide = utf16(folder);
-        SHCreateDirectoryExW(nullptr, wide.c_str(), nullptr);
-        applied = set(wide);
+        SHCreateDirectoryExW(nullptr, utf16(folder).c_str(), nullptr);
+        applied = set(utf16(folder));
     }
-    ~LocalLowRedirect() {
-        if (saved) set(*saved);
-        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue);
-    }
+    ~LocalLowRedirect() { saved ? set(*saved) : RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue) == ERROR_SUCCESS; }
     LocalLowRedirect(const LocalLowRedirect&) = delete;
     LocalLowRedirect& operator=(const LocalLowRedirect&) = delete;
-
     bool applied = false;
 
 private:
-    static constexpr const wchar_t* kUserShellFolders =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    static constexpr const wchar_t* kLocalLowValue = L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
-
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    static constexpr const wchar_t* kValue = L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}";  // LocalAppDataLow
     static bool set(const std::wstring& value) {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, kLocalLowValue, REG_EXPAND_SZ, value.c_str(),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        return !RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_EXPAND_SZ, value.c_str(),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     std::optional<std::wstring> saved;
 };
@@ -309,8 +286,7 @@ inline std::string damagedLauncher(const char* type, int id, const std::string& 
 inline void expectKitInstalled() {
     std::string makoHome, buildNumber;
     ASSERT_TRUE(readString(kKitKey, "MakoHome", makoHome, kLauncherView)) << "kit key missing in the launcher's view";
-    EXPECT_TRUE(readString(kKitKey, "BuildNumber", buildNumber, kLauncherView));
-    EXPECT_EQ("9", buildNumber);
+    EXPECT_TRUE(readString(kKitKey, "BuildNumber", buildNumber, kLauncherView) && buildNumber == "9") << buildNumber;
     EXPECT_TRUE(keyExists(kUninstallKey, kLauncherView)) << "product code not registered: " << kUninstallKey;
     EXPECT_FALSE(keyExists(kKitKey, k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY)) << "kit key in the other registry view";
     if (!makoHome.empty() && makoHome.back() != '\\') makoHome += '\\';

@@ -13,11 +13,8 @@ void expectInstalled(const LauncherRun& run, bool japanese) {
     expectOneInstallCall(run, "0");
     const std::string command = run.installerCalls.empty() ? "" : field(run.installerCalls[0], "command");
     EXPECT_THAT(command, HasSubstr(" /qn ADDLOCAL=PublicloomFeature,ToolsFeature WRAPPER=1"));
-    if (japanese) {
-        EXPECT_THAT(command, HasSubstr("forge3.1.0_27.msi\" TRANSFORMS=:1041 "));
-    } else {
-        EXPECT_THAT(command, Not(HasSubstr("TRANSFORMS=")));
-    }
+    if (japanese) EXPECT_THAT(command, HasSubstr("forge3.1.0_27.msi\" TRANSFORMS=:1041 "));
+    else EXPECT_THAT(command, Not(HasSubstr("TRANSFORMS=")));
     expectKitInstalled();
 
     // The payload as carried, in this bitness's work folder only.
@@ -31,10 +28,9 @@ void expectInstalled(const LauncherRun& run, bool japanese) {
 
     // The public runtime ran silently from the kit's folder and was deleted afterwards.
     EXPECT_THAT(run.loomRecord, HasSubstr("loom.exe\" /s LAUNCHEDFROMFORGE=1"));
-    std::string makoHome;
+    std::string makoHome, runtimeHome;  // the runtime's: loom.exe's own default, no folder was asked for
     readString(kKitKey, "MakoHome", makoHome, kLauncherView);
     EXPECT_FALSE(makoHome.empty() || fileExists(makoHome + "\\loom.exe")) << makoHome;
-    std::string runtimeHome;  // loom.exe's own default: no folder was asked for
     readString(kRuntimeKey, "MakoHome", runtimeHome, kLauncherView);
     if (!makoHome.empty() && makoHome.back() != '\\') makoHome += '\\';
     EXPECT_EQ(makoHome + "loom\\", runtimeHome);
