@@ -27,11 +27,12 @@ size_t endProcessesNamed(const char* image) {
 // a folder as a reparse point) on the way of the payload or of the update agent's package, or at the
 // log, leads into someone else's folder or file: nothing is written through it. The package's links
 // are refused with 5 and an ERROR line naming them; the log is best-effort, so that run installs.
-// The runtime settings folders and file are refused with -80 before anything there is read or written.
+// The runtime settings folders and file are refused with -80 before anything there is read or written,
+// also in a run whose installation would fail and restore the file.
 TEST_F(LauncherE2E, LinksAreNeverWrittenThrough) {
     // link: as the ERROR line names it, empty: the log in the run's folder; installerCalls: checked with
     // the ERROR line, not for the log.
-    struct Row { const char* what; std::string link; bool folder; long exitCode; size_t installerCalls; };
+    struct Row { const char* what; std::string link; bool folder; long exitCode; size_t installerCalls; Environment env = {}; };
     const std::string work = workFolder(kWorkFolderName), agent = localLowFolder() + "\\Brennic\\Mako\\AU\\";
     const Row rows[] = {
         {"Halden folder", localLowFolder() + "\\Halden\\", true, 5, 0},
@@ -44,6 +45,9 @@ TEST_F(LauncherE2E, LinksAreNeverWrittenThrough) {
         {"runtime settings folder", runtimeSettingsFolder(), true, -80, 0},
         {"Brennic folder", knownFolder(FOLDERID_ProgramData) + "\\Brennic", true, -80, 0},
         {"runtime settings file", runtimeSettingsFile(), false, -80, 0},
+        {"runtime settings folder, failing install", runtimeSettingsFolder(), true, -80, 0, {{"MAKO_TEST_MSIEXEC_RESULT", "1603"}}},
+        {"Brennic folder, failing install", knownFolder(FOLDERID_ProgramData) + "\\Brennic", true, -80, 0, {{"MAKO_TEST_MSIEXEC_RESULT", "1603"}}},
+        {"runtime settings file, failing install", runtimeSettingsFile(), false, -80, 0, {{"MAKO_TEST_MSIEXEC_RESULT", "1603"}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -58,7 +62,7 @@ TEST_F(LauncherE2E, LinksAreNeverWrittenThrough) {
         const bool reparsePoint = makeLink(link, victim);  // what Windows programs see of a folder link
         ASSERT_TRUE(row.folder ? reparsePoint : readFile(link) == bytes) << link << " does not lead to the victim";
 
-        const LauncherRun run = runLauncher("/s", {}, E2E_SETUP_EXE, folder);
+        const LauncherRun run = runLauncher("/s", row.env, E2E_SETUP_EXE, folder);
         EXPECT_EQ(row.exitCode, run.exitCode) << run.log;
         if (row.folder) EXPECT_THAT(filesIn(victim, true), IsEmpty()) << "written through the link into " << victim;
         else EXPECT_TRUE(readFile(victim) == bytes) << "written through " << link;  // not printed: a package
