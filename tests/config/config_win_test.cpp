@@ -115,7 +115,9 @@ TEST_F(RealConfig, ExportAndRestoreOfTheRuntimeFile) {
         EXPECT_EQ(row.afterExport, contentsOrNone(runtimePath)) << row.name;
         EXPECT_EQ(0, config.restoreSettings()) << row.name;
         EXPECT_EQ(row.afterRestore, contentsOrNone(runtimePath)) << row.name;
-        if (row.secondName) EXPECT_EQ(row.runtimeFile, contentsOrNone(other));
+        if (row.secondName) {
+            EXPECT_EQ(row.runtimeFile, contentsOrNone(other));
+        }
         DeleteFileA(other.c_str());
     }
 }
