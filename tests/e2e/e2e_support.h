@@ -226,7 +226,10 @@ public:
         SHCreateDirectoryExW(nullptr, utf16(folder).c_str(), nullptr);
         applied = set(utf16(folder));
     }
-    ~LocalLowRedirect() { saved ? set(*saved) : RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue) == ERROR_SUCCESS; }
+    ~LocalLowRedirect() {
+        if (saved) set(*saved);
+        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
+    }
     LocalLowRedirect(const LocalLowRedirect&) = delete;
     LocalLowRedirect& operator=(const LocalLowRedirect&) = delete;
     bool applied = false;
